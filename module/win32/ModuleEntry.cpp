@@ -1,0 +1,38 @@
+// The two records the simulator looks for when it loads a module, and the two entries
+// they lead to. The simulator calls the initialisation entry once after loading the
+// module and the de-initialisation entry once before unloading it, both on its own thread.
+#include <cstdint>
+
+#include "module/win32/Lifecycle.h"
+
+namespace {
+
+void __stdcall initialiseModule() { hv::startModule(); }
+void __stdcall deinitialiseModule() { hv::stopModule(); }
+
+}  // namespace
+
+extern "C" {
+
+// Seven words, each 32 bits wide in the deliverable.
+struct ModuleLinkage {
+  std::uintptr_t magic;
+  void(__stdcall* initialise)();
+  void(__stdcall* deinitialise)();
+  std::uintptr_t reserved1;
+  std::uintptr_t reserved2;
+  std::uintptr_t hostVersion;
+  void* reserved3;
+};
+
+struct ModuleImportEntry {
+  std::uint32_t identifier;
+  void* pointer;
+};
+
+__attribute__((used)) ModuleLinkage Linkage = {
+    0x00000013, &initialiseModule, &deinitialiseModule, 0, 0, 0x00000800, nullptr};
+
+__attribute__((used)) ModuleImportEntry ImportTable[2] = {{0x0000000F, nullptr}, {0x00000000, nullptr}};
+
+}  // extern "C"

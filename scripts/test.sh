@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds all three builds and runs every test:
+#   native (clang, AddressSanitizer + UndefinedBehaviorSanitizer): unit tests, a short fuzz run;
+#   i686 mingw-w64: the deliverables, with their export tables checked;
+#   x86_64 mingw-w64: the module, the tray program and the Win32 tests under wine64 + Xvfb.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=$(nproc)
+
+"$root/scripts/install-deps.sh"
+
+step() { printf '\n==== %s\n' "$*"; }
+
+step "native build and tests"
+cmake -S . -B build/native -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHV_SANITIZE=ON -DHV_FUZZ=ON >/dev/null
+cmake --build build/native -j"$jobs"
+ctest --test-dir build/native --output-on-failure -j"$jobs"
+
+step "i686 deliverables"
+cmake -S . -B build/i686 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/i686 -j"$jobs"
+ctest --test-dir build/i686 --output-on-failure
+
+step "x86_64 build and Win32 tests under wine64"
+cmake -S . -B build/x86_64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake >/dev/null
+cmake --build build/x86_64 -j"$jobs"
+# shellcheck source=scripts/wine-session.sh
+source "$root/scripts/wine-session.sh"
+trap wine_session_stop EXIT
+wine_session_start "$root/build/wineprefix"
+ctest --test-dir build/x86_64 --output-on-failure
+
+step "all tests passed"

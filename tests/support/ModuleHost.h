@@ -1,0 +1,79 @@
+// Loads the module the way the simulator does: on a thread of its own that pumps window
+// messages (the "simulator thread"), LoadLibrary, find the exported Linkage record, call
+// its initialisation entry, keep pumping, call the de-initialisation entry, FreeLibrary.
+// Tests run further work on the simulator thread with run() (for instance creating the
+// substitute simulator's window, which must belong to that thread).
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace hvtest {
+
+// The module's Linkage record as this build lays it out (pointer-sized words).
+struct ModuleLinkage {
+  std::uintptr_t magic;
+  void(__stdcall* initialise)();
+  void(__stdcall* deinitialise)();
+  std::uintptr_t reserved1;
+  std::uintptr_t reserved2;
+  std::uintptr_t hostVersion;
+  void* reserved3;
+};
+
+// A unit of work posted to the simulator thread; wait() blocks until it has run.
+class PendingCall {
+ public:
+  bool wait(std::chrono::milliseconds within = std::chrono::milliseconds(30000));
+  bool done() const;
+
+ private:
+  friend class ModuleHost;
+  std::shared_ptr<struct CallState> state_;
+};
+
+class ModuleHost {
+ public:
+  ModuleHost();
+  ~ModuleHost();  // de-initialises and unloads what is still loaded, ends the thread
+  ModuleHost(const ModuleHost&) = delete;
+  ModuleHost& operator=(const ModuleHost&) = delete;
+
+  // Runs fn on the simulator thread and waits for it.
+  void run(std::function<void()> fn);
+  // Runs fn on the simulator thread without waiting.
+  PendingCall post(std::function<void()> fn);
+
+  // LoadLibrary and GetProcAddress("Linkage"), on the simulator thread.
+  bool load(const std::string& dllPath);
+  // The initialisation entry, posted: a message box inside it keeps it running until
+  // the test answers the box.
+  PendingCall initialise();
+  // The de-initialisation entry, run and waited for; returns how long it took.
+  std::chrono::milliseconds deinitialise();
+  void unload();
+
+  HMODULE module() const { return module_; }
+  const ModuleLinkage* linkage() const { return linkage_; }
+  DWORD threadId() const { return threadId_; }
+  template <typename Fn>
+  Fn* exported(const char* name) const {
+    return reinterpret_cast<Fn*>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+  }
+
+ private:
+  static DWORD WINAPI threadMain(void* self);
+  HANDLE thread_ = nullptr;
+  DWORD threadId_ = 0;
+  HANDLE ready_ = nullptr;
+  HMODULE module_ = nullptr;
+  const ModuleLinkage* linkage_ = nullptr;
+  bool initialised_ = false;
+};
+
+}  // namespace hvtest

@@ -1,0 +1,126 @@
+#include "tests/support/WinTestSupport.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace hvtest {
+
+std::string windowsPath(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+std::string binPath(const std::string& fileName) { return windowsPath(HV_BIN_DIR) + "\\" + fileName; }
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+  auto p = std::filesystem::u8path(path);
+  std::filesystem::create_directories(p.parent_path());
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+TempFolder::TempFolder(const std::string& hint) {
+  static std::atomic<unsigned> counter{0};
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  path_ = std::string(temp) + hint + "-" + std::to_string(GetCurrentProcessId()) + "-" +
+          std::to_string(counter++) + "-" + std::to_string(GetTickCount());
+  std::filesystem::create_directories(std::filesystem::u8path(path_));
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::u8path(path_), ignored);
+}
+
+void setMachineString(const std::string& key, const char* valueName, const std::string& value) {
+  HKEY handle = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
+      ERROR_SUCCESS)
+    return;
+  RegSetValueExA(handle, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(handle);
+}
+
+void deleteMachineKey(const std::string& key) { RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str()); }
+
+namespace {
+
+HWND findMessageBox(const std::string& caption) { return FindWindowA("#32770", caption.c_str()); }
+
+}  // namespace
+
+bool messageBoxShowing(const std::string& caption) { return findMessageBox(caption) != nullptr; }
+
+std::optional<std::string> answerMessageBox(const std::string& caption, std::chrono::milliseconds within) {
+  auto deadline = std::chrono::steady_clock::now() + within;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (HWND box = findMessageBox(caption)) {
+      // The text control of a message box has the id 0xFFFF; it may be created a
+      // moment after the window itself.
+      char text[1024] = {};
+      for (int i = 0; i < 100 && GetDlgItemTextA(box, 0xFFFF, text, sizeof text) == 0; ++i) Sleep(10);
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      for (int i = 0; i < 200 && IsWindow(box); ++i) Sleep(10);
+      return std::string(text);
+    }
+    Sleep(10);
+  }
+  return std::nullopt;
+}
+
+SimInstallation::SimInstallation(const std::string& folderName) : root_("sim") {
+  simFolder_ = root_.path() + "\\" + folderName;
+  std::filesystem::create_directories(std::filesystem::u8path(simFolder_ + "\\Modules"));
+  setMachineString(kSimulatorKey, "EXE Path", simFolder_);
+  deleteMachineKey(kAppPathKey);
+}
+
+SimInstallation::~SimInstallation() {
+  deleteMachineKey(kSimulatorKey);
+  deleteMachineKey(kAppPathKey);
+}
+
+bool SimInstallation::iniExists() const { return std::filesystem::exists(std::filesystem::u8path(iniPath())); }
+
+std::string SimInstallation::installRogerWilco() {
+  std::string folder = root_.path() + "\\Roger Wilco";
+  std::filesystem::create_directories(std::filesystem::u8path(folder));
+  rogerWilcoPath_ = folder + "\\roger.exe";
+  CopyFileA(binPath("standin_roger.exe").c_str(), rogerWilcoPath_.c_str(), FALSE);
+  setMachineString(kAppPathKey, nullptr, rogerWilcoPath_);
+  return rogerWilcoPath_;
+}
+
+std::vector<std::string> SimInstallation::rogerWilcoStarts() const {
+  std::vector<std::string> lines;
+  if (rogerWilcoPath_.empty()) return lines;
+  std::istringstream log(readFile(rogerWilcoPath_ + ".log"));
+  for (std::string line; std::getline(log, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> SimInstallation::waitForRogerWilcoStarts(size_t n, std::chrono::milliseconds within) const {
+  auto deadline = std::chrono::steady_clock::now() + within;
+  auto lines = rogerWilcoStarts();
+  while (lines.size() < n && std::chrono::steady_clock::now() < deadline) {
+    Sleep(20);
+    lines = rogerWilcoStarts();
+  }
+  return lines;
+}
+
+}  // namespace hvtest

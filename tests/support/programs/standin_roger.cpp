@@ -1,0 +1,25 @@
+// A stand-in for the voice program: it records the command line it was started with,
+// one line per start, in the file "<its own path>.log", and ends at once.
+#include <windows.h>
+
+#include <string>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  char self[MAX_PATH * 4] = {};
+  GetModuleFileNameA(nullptr, self, sizeof self - 1);
+  std::string log = std::string(self) + ".log";
+  std::string line = std::string(GetCommandLineA()) + "\n";
+
+  // Several starts can overlap; appending in one write keeps their lines whole.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    HANDLE file = CreateFileA(log.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      DWORD written = 0;
+      WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+      CloseHandle(file);
+      return 0;
+    }
+    Sleep(10);
+  }
+  return 1;
+}
