@@ -26,10 +26,7 @@ ctest --test-dir build/i686 --output-on-failure
 step "x86_64 build and Win32 tests under wine64"
 cmake -S . -B build/x86_64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake >/dev/null
 cmake --build build/x86_64 -j"$jobs"
-# shellcheck source=scripts/wine-session.sh
-source "$root/scripts/wine-session.sh"
-trap wine_session_stop EXIT
-wine_session_start "$root/build/wineprefix"
-ctest --test-dir build/x86_64 --output-on-failure
+rm -rf build/x86_64/wineprefix   # a fresh prefix each run
+scripts/wine-ctest.sh build/x86_64
 
 step "all tests passed"
