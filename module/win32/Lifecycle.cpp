@@ -2,11 +2,7 @@
 
 namespace hv {
 
-ModuleState& moduleState() {
-  static ModuleState state;
-  return state;
-}
-
+// Start-up and shutdown land here once the worker loop and feed threads exist.
 void startModule() {}
 void stopModule() {}
 
