@@ -1,0 +1,45 @@
+// The join and leave commands for the voice program. The texts go out unquoted and
+// untrimmed, exactly as the station record holds them; `joined` changes before the text
+// is delivered and whatever becomes of the delivery.
+#include "voice/portable/VoiceCommands.h"
+
+#include <cstring>
+
+namespace hv {
+
+namespace {
+
+// A record field as text, stopping at its end even if the terminator is missing.
+std::string fieldText(const char* field, std::size_t size) {
+  const void* end = std::memchr(field, '\0', size);
+  return std::string(field, end ? static_cast<const char*>(end) - field : size);
+}
+
+void deliver(ModuleState& state, const std::string& text) {
+  if (state.deliverCommand) state.deliverCommand(text.c_str());
+}
+
+}  // namespace
+
+std::string joinCommandText(const AtcStation& station, std::uint32_t network) {
+  std::string text = "/join1 ";
+  text += fieldText(station.voiceChannel, sizeof station.voiceChannel);
+  if (network == Ivao) {
+    text += '/';
+    text += fieldText(station.callsign, sizeof station.callsign);
+  }
+  return text;
+}
+
+void JoinStation(ModuleState& state, const AtcStation& station) {
+  const std::string text = joinCommandText(station, state.network.load());
+  state.joined.store(1);
+  deliver(state, text);
+}
+
+void LeaveChannel(ModuleState& state) {
+  state.joined.store(0);
+  deliver(state, kLeaveCommand);
+}
+
+}  // namespace hv
