@@ -1,0 +1,12 @@
+// Messages the user must act on, shown in a stop box captioned "Hallvoxen Error".
+#pragma once
+
+namespace hv {
+
+constexpr char kErrorCaption[] = "Hallvoxen Error";
+constexpr char kRogerWilcoMissingMessage[] =
+    "RogerWilco not found !\r\nPlease check for proper RogerWilco installation !";
+constexpr char kRemoteFailureMessage[] =
+    "Error initializing Remote Control !\r\nPlease check for proper installation of TCP/IP protocol !";
+
+}  // namespace hv
