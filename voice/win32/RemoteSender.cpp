@@ -1,0 +1,82 @@
+// One self-contained exchange per call: start Winsock 1.1, make a UDP socket, fix its
+// peer, send the text once, close and release. UDP gives no sign of a missing
+// receiver, so success means only that the datagram left.
+#include "voice/win32/RemoteSender.h"
+
+#include <windows.h>
+#include <winsock.h>
+
+#include <cstring>
+
+#include "common/portable/RemoteCommand.h"
+
+namespace hv {
+
+namespace {
+
+class WinsockSession {
+ public:
+  WinsockSession() {
+    WSADATA data;
+    started_ = WSAStartup(MAKEWORD(1, 1), &data) == 0;
+  }
+  ~WinsockSession() {
+    if (started_) WSACleanup();
+  }
+  WinsockSession(const WinsockSession&) = delete;
+  WinsockSession& operator=(const WinsockSession&) = delete;
+  bool started() const { return started_; }
+
+ private:
+  bool started_ = false;
+};
+
+class UdpSocket {
+ public:
+  UdpSocket() : socket_(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {}
+  ~UdpSocket() {
+    if (valid()) closesocket(socket_);
+  }
+  UdpSocket(const UdpSocket&) = delete;
+  UdpSocket& operator=(const UdpSocket&) = delete;
+  bool valid() const { return socket_ != INVALID_SOCKET; }
+  SOCKET get() const { return socket_; }
+
+ private:
+  SOCKET socket_;
+};
+
+// The destination address in network order, or false when it cannot be found. A dotted
+// address is used as it is: a reverse look-up would refuse LAN addresses without a
+// reverse record and could block for seconds on every heartbeat.
+bool resolveAddress(const std::string& remoteAddress, in_addr& address) {
+  unsigned long numeric = inet_addr(remoteAddress.c_str());
+  if (numeric != INADDR_NONE) {
+    address.s_addr = numeric;
+    return true;
+  }
+  const hostent* host = gethostbyname(remoteAddress.c_str());
+  if (!host || host->h_addrtype != AF_INET || !host->h_addr_list || !host->h_addr_list[0]) return false;
+  std::memcpy(&address, host->h_addr_list[0], sizeof address);
+  return true;
+}
+
+}  // namespace
+
+bool SendRemoteCommand(const std::string& remoteAddress, const std::string& text) {
+  WinsockSession winsock;
+  if (!winsock.started()) return false;
+  UdpSocket socket;
+  if (!socket.valid()) return false;
+
+  sockaddr_in destination = {};
+  destination.sin_family = AF_INET;
+  destination.sin_port = htons(kRemoteCommandPort);
+  if (!resolveAddress(remoteAddress, destination.sin_addr)) return false;
+  if (connect(socket.get(), reinterpret_cast<const sockaddr*>(&destination), sizeof destination) != 0) return false;
+
+  send(socket.get(), text.data(), static_cast<int>(text.size()), 0);
+  return true;
+}
+
+}  // namespace hv
