@@ -2,7 +2,7 @@
 # Runs one Windows program under wine64 with the project's prefix and settings.
 # Used by CTest as the cross-compiling emulator; scripts/test.sh prepares the prefix.
 set -u
-: "${WINEPREFIX:?WINEPREFIX must name the project's own prefix (scripts/test.sh sets it)}"
+: "${WINEPREFIX:?set WINEPREFIX to the prefix of this project, as scripts/wine-ctest.sh does}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export LANG=C.UTF-8
