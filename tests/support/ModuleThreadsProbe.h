@@ -1,0 +1,12 @@
+// Counts the threads of this process that a given module started: threads whose start
+// address lies inside the module's image. It lets tests see that a module started its
+// threads, or stayed inert, or left nothing running at unload.
+#pragma once
+
+#include <windows.h>
+
+namespace hvtest {
+
+int threadsStartedBy(HMODULE module);
+
+}  // namespace hvtest
