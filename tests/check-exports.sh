@@ -8,6 +8,10 @@ table=$("$objdump" -p "$dll")
 expected=(
   "1 Linkage"
   "2 ImportTable"
+  "3 HALLVOXEN_Set_Mode"
+  "4 HALLVOXEN_Get_Status"
+  "5 HALLVOXEN_Get_Server"
+  "6 HALLVOXEN_Select_Server"
 )
 actual=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^[ \t]*\[/{gsub(/[\[\]]/,""); print $1+1, $2; next} on{exit}' <<<"$table" | sort -n)
 want=$(printf '%s\n' "${expected[@]}" | sort -n)
