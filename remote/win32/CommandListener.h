@@ -1,0 +1,24 @@
+// The tray program's working half: finding the voice program at start, and the thread
+// that listens on UDP port 2464 and starts the voice program with every command text.
+#pragma once
+
+namespace hv {
+
+// Shown in the stop box captioned "Hallvoxen Error" (the not-found message is
+// kRogerWilcoMissingMessage of common/portable/ErrorMessages.h).
+constexpr char kWinSockStartupErrorText[] = "WinSock Error !\r\nPlease check for proper TCP/IP installation !";
+constexpr char kWinSockSocketErrorText[] =
+    "WinSock Error in socket() function !\r\nPlease check for proper TCP/IP installation !";
+constexpr char kWinSockBindErrorText[] =
+    "WinSock Error in bind() function !\r\nPlease check for proper TCP/IP installation !";
+
+// Reads the voice program's path from its App Paths key into pelkorin.rogerWilcoPath.
+// True when the key opened and the path is not empty (the file itself is not looked
+// at); otherwise shows the not-found message and returns false.
+bool FindRogerWilco();
+
+// The body of the listener thread. Error messages are shown from this thread, which
+// then ends; the program goes on without contact.
+unsigned __stdcall CommandListener(void* unused);
+
+}  // namespace hv

@@ -1,0 +1,119 @@
+// The tray program's entry: a single instance (mutex "HALLVOXEN_MUTEX"), the voice
+// program looked up, the listener thread started, a hidden window with a 2000 ms timer
+// and a tray icon, the message loop, then the shutdown in reverse. Any failure during
+// start-up ends the program with exit code 0.
+#include <windows.h>
+
+#include <process.h>
+
+#include "remote/win32/CommandListener.h"
+#include "remote/win32/Pelkorin.h"
+#include "remote/win32/PelkorinResources.h"
+#include "remote/win32/TrayWindow.h"
+
+namespace hv {
+
+PelkorinState pelkorin;
+
+namespace {
+
+HICON loadIcon(int id, int size) {
+  return static_cast<HICON>(LoadImageA(pelkorin.instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+}
+
+bool registerTrayWindowClass() {
+  WNDCLASSA windowClass = {};
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = TrayWindowProc;
+  windowClass.hInstance = pelkorin.instance;
+  windowClass.hIcon = pelkorin.panelIcon;
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  windowClass.lpszClassName = kTrayWindowClass;
+  pelkorin.classRegistered = RegisterClassA(&windowClass) != 0;
+  return pelkorin.classRegistered;
+}
+
+bool startListener() {
+  uintptr_t thread = _beginthreadex(nullptr, 0, CommandListener, nullptr, 0, nullptr);
+  if (thread == 0) return false;
+  CloseHandle(reinterpret_cast<HANDLE>(thread));  // never waited for
+  return true;
+}
+
+// Shutdown steps 2 and 3; each does only what applies.
+void releaseProgramResources() {
+  if (pelkorin.classRegistered) {
+    UnregisterClassA(kTrayWindowClass, pelkorin.instance);
+    pelkorin.classRegistered = false;
+  }
+  if (pelkorin.mutex) {
+    ReleaseMutex(pelkorin.mutex);
+    CloseHandle(pelkorin.mutex);
+    pelkorin.mutex = nullptr;
+  }
+  if (pelkorin.trayIconAdded) deleteTrayIcon();
+  for (HICON* icon : {&pelkorin.contactIcon, &pelkorin.noContactIcon}) {
+    if (*icon) DestroyIcon(*icon);
+    *icon = nullptr;
+  }
+}
+
+bool startUp(HINSTANCE instance) {
+  pelkorin.instance = instance;
+
+  HANDLE mutex = CreateMutexA(nullptr, TRUE, kPelkorinMutexName);
+  if (!mutex) return false;
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {  // another Pelkorin runs: leave silently
+    CloseHandle(mutex);
+    return false;
+  }
+  pelkorin.mutex = mutex;
+
+  if (!FindRogerWilco()) return false;  // the message has been shown
+
+  pelkorin.contactIcon = loadIcon(IDI_PELKORIN_CONTACT, 16);
+  pelkorin.noContactIcon = loadIcon(IDI_PELKORIN_NO_CONTACT, 16);
+  pelkorin.panelIcon = loadIcon(IDI_PELKORIN_PANEL, 32);
+
+  if (!registerTrayWindowClass()) return false;
+  // Without a listener the program still runs, showing no contact.
+  startListener();
+
+  pelkorin.mainWindow = CreateWindowExA(0, kTrayWindowClass, kTrayWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                        0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+  if (!pelkorin.mainWindow) return false;
+
+  SetTimer(pelkorin.mainWindow, kTrayTimerId, kTrayTimerPeriodMs, nullptr);
+  addTrayIcon(pelkorin.noContactIcon);
+  ShowWindow(pelkorin.mainWindow, SW_HIDE);
+  UpdateWindow(pelkorin.mainWindow);
+  return true;
+}
+
+int runMessageLoop() {
+  MSG message = {};
+  BOOL got;
+  while ((got = GetMessageA(&message, nullptr, 0, 0)) != 0 && got != -1) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return got == 0 ? static_cast<int>(message.wParam) : 0;
+}
+
+}  // namespace
+
+int runPelkorin(HINSTANCE instance) {
+  if (!startUp(instance)) {
+    releaseProgramResources();
+    return 0;
+  }
+  int exitCode = runMessageLoop();
+  KillTimer(pelkorin.mainWindow, kTrayTimerId);
+  releaseProgramResources();
+  return exitCode;
+}
+
+}  // namespace hv
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return hv::runPelkorin(instance); }

@@ -1,0 +1,41 @@
+// The tray program's program-wide state and fixed values. The window thread and the
+// listener thread share two flags: the listener raises `contactSeen` for every datagram
+// with a text and the window clears it on each timer tick; the window raises
+// `stopRequested` on Exit and the listener looks at it before every receive.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace hv {
+
+constexpr char kPelkorinMutexName[] = "HALLVOXEN_MUTEX";
+constexpr char kTrayWindowClass[] = "TrayMainWindow";
+constexpr char kTrayWindowTitle[] = "Hallvoxen";
+constexpr char kTrayTooltip[] = "Hallvoxen";
+constexpr UINT kTrayIconId = 1;
+constexpr UINT kTrayCallbackMessage = WM_USER + 101;  // 1125
+constexpr UINT_PTR kTrayTimerId = 241;
+constexpr UINT kTrayTimerPeriodMs = 2000;
+
+struct PelkorinState {
+  HINSTANCE instance = nullptr;
+  HWND mainWindow = nullptr;
+  HANDLE mutex = nullptr;  // held (owned) while not null
+  bool classRegistered = false;
+  bool trayIconAdded = false;
+  HICON contactIcon = nullptr;    // 108, 16x16
+  HICON noContactIcon = nullptr;  // 111, 16x16
+  HICON panelIcon = nullptr;      // 109, 32x32, the window class's icon
+  // Written once by FindRogerWilco before the listener starts, only read afterwards.
+  std::string rogerWilcoPath;
+  std::atomic<std::uint32_t> contactSeen{0};
+  std::atomic<std::uint32_t> stopRequested{0};
+};
+
+extern PelkorinState pelkorin;
+
+}  // namespace hv
