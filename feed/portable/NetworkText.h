@@ -4,10 +4,12 @@
 // Line ends: a line ends at its first CR or LF. The line end then takes in further CR and
 // LF bytes until it meets another byte or has taken in both a CR and an LF, so CR LF,
 // LF CR and CR CR LF end one line, and a run of LFs alone (or of CRs alone) ends one line
-// too. At the end of the text the next line is the end itself, an empty line.
+// too: blank lines of an LF-only text vanish, while each blank line of a CR LF text is an
+// empty line. At the end of the text the next line is the end itself, an empty line.
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -27,14 +29,75 @@ bool FindSection(std::string_view text, const char* header, std::size_t& linesSt
 // The value of `key`: the lines are searched from the top, or, with a section, from the
 // line after its header up to the next line that begins with "!". A line answers when it
 // holds "=" and the wanted key begins with the text before the first "=" (trailing
-// blanks dropped). The value is the rest of the line after the "=" without leading
-// blanks, trailing blanks kept, cut to kMaxKeyValue characters. False when no line
-// answers or the section is missing; `value` is then left as it was.
+// blanks dropped; an empty name answers every key). The value is the rest of the line
+// after the "=" without leading blanks, trailing blanks kept, cut to kMaxKeyValue
+// characters. False when no line answers or the section is missing; `value` is then
+// left as it was.
 bool FindKey(std::string_view text, const char* section, const char* key, std::string& value);
+
+// FindKey without a copy: `value` points into `text`.
+bool FindKeyView(std::string_view text, const char* section, const char* key,
+                 std::string_view& value);
 
 // Field n (1-based) of the line that starts at `line`: the bytes after n - 1 colons up to
 // the next colon or the line's end; empty when the line has fewer fields. The result
 // points into `text`.
 std::string_view GetField(std::string_view text, std::size_t line, unsigned n);
+
+// Walks the lines of a text from a given position. The next CR and the next LF found so
+// far are kept, so each byte is searched once for each of them however the lines run,
+// and the searching is done by memchr.
+class LineCursor {
+ public:
+  // A text's bytes; an empty text without storage reads as "".
+  static const char* Bytes(std::string_view text) { return text.data() ? text.data() : ""; }
+
+  LineCursor(std::string_view text, std::size_t pos)
+      : end_(Bytes(text) + text.size()), pos_(Bytes(text) + (pos < text.size() ? pos : text.size())),
+        nextCr_(Find('\r')), nextLf_(Find('\n')) {}
+
+  bool AtEnd() const { return pos_ == end_; }
+  const char* Line() const { return pos_; }
+  const char* End() const { return end_; }
+
+  // The line's first CR or LF, or the end of the text.
+  const char* LineEnd() const { return nextCr_ < nextLf_ ? nextCr_ : nextLf_; }
+
+  // Moves to the next line; stays at the end of the text.
+  void Next() {
+    const char* p = LineEnd();
+    bool cr = false;
+    bool lf = false;
+    while (p < end_ && !(cr && lf)) {
+      if (*p == '\r') {
+        cr = true;
+      } else if (*p == '\n') {
+        lf = true;
+      } else {
+        break;
+      }
+      ++p;
+    }
+    pos_ = p;
+    if (nextCr_ < pos_) nextCr_ = Find('\r');
+    if (nextLf_ < pos_) nextLf_ = Find('\n');
+  }
+
+ private:
+  const char* Find(char c) const {
+    const void* hit = pos_ < end_ ? std::memchr(pos_, c, static_cast<std::size_t>(end_ - pos_)) : nullptr;
+    return hit ? static_cast<const char*>(hit) : end_;
+  }
+
+  const char* end_;
+  const char* pos_;
+  const char* nextCr_;
+  const char* nextLf_;
+};
+
+// ASCII letters a-z to upper case; every other byte stays as it is.
+inline char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
+}
 
 }  // namespace hv
