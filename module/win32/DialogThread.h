@@ -1,0 +1,31 @@
+// The thread that opens when the user picks the simulator's menu entry or presses the
+// hot key: it saves the simulator's word at 0x0264, shows the settings dialog (or the
+// RogerWilco-missing box), and afterwards writes 0 to 0x0262 when the saved word was 0.
+// At most one runs: dialogShowing is set before it starts and cleared when it ends.
+#pragma once
+
+#include "module/portable/ModuleState.h"
+
+namespace hv {
+
+// How the dialog thread shows the settings dialog, and how unload ends it with
+// result 0. Set by the dialog's shell; while unset, the thread shows nothing.
+struct SettingsDialogHooks {
+  void (*run)() = nullptr;           // modal; returns when the dialog has closed
+  void (*endForUnload)() = nullptr;  // any thread; makes run() return soon
+};
+void setSettingsDialogHooks(SettingsDialogHooks hooks);
+
+// Marks the dialog as showing and starts the dialog thread as a module thread, unless
+// one is showing already. Returns whether a thread was started.
+bool startDialogThread(ModuleState& state);
+
+// The thread body.
+void DialogThread();
+
+// Shutdown calls this before it joins the module's threads: whatever the dialog thread
+// shows (the settings dialog, the RogerWilco-missing box) is closed so that the thread
+// ends, and nothing is shown any more.
+void closeDialogForUnload();
+
+}  // namespace hv

@@ -1,0 +1,152 @@
+// The worker loop. Every 500 ms: the "{SYNC}" heartbeat in remote mode; until the
+// simulator's IPC server answers, an attempt to connect (and, in the cycle that
+// connects, the registration of the menu entry and the hot key); once connected, a
+// reading of COM1 and the position handed to station selection, and a look at the
+// activation bytes of the menu entry and the hot key, which start the dialog thread.
+//
+// The simulator is read before the station table lock is taken: the IPC server's reply
+// needs the simulator's thread, which may itself be waiting for that lock.
+#include "module/win32/WorkerLoop.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "common/portable/RemoteCommand.h"
+#include "module/portable/SimBatch.h"
+#include "module/portable/SimConversions.h"
+#include "module/win32/DialogThread.h"
+#include "module/win32/Lifecycle.h"
+#include "module/win32/SimIpc.h"
+#include "voice/portable/StationSelection.h"
+#include "voice/win32/RemoteSender.h"
+
+namespace hv {
+
+namespace {
+
+constexpr std::uint32_t kCom1Offset = 0x034E;
+constexpr std::uint32_t kLatitudeOffset = 0x0560;
+constexpr std::uint32_t kLongitudeOffset = 0x0568;
+constexpr std::uint32_t kKeyTableOffset = 0x3210;
+constexpr int kKeyTableEntries = 56;
+constexpr std::uint32_t kMenuRecordOffset = 0x2FE0;
+constexpr char kMenuText[] = "&Hallvoxen...";
+constexpr std::uint32_t kMenuEntryValue = 0x0000FFFF;
+constexpr std::uint32_t kNotConnected = 0xFFFF;
+constexpr std::chrono::milliseconds kPeriod{500};
+
+std::uint32_t entryOffset(int slot) { return kKeyTableOffset + 4 * static_cast<std::uint32_t>(slot); }
+std::uint32_t activationOffset(int slot) { return entryOffset(slot) + 3; }
+
+// The batch buffer outlives the loop: the client keeps it until the module is unloaded,
+// and a dialog thread may still send its last batch after the loop has ended.
+alignas(8) unsigned char workerBatchBuffer[1024];
+static_assert(sizeof workerBatchBuffer >= 16 + 4 * kKeyTableEntries + 4, "the table read must fit");
+
+struct Registration {
+  int menuSlot = -1;
+  int keySlot = -1;
+  std::uint32_t table[kKeyTableEntries] = {};
+};
+
+int firstFreeEntry(const std::uint32_t (&table)[kKeyTableEntries], int from) {
+  for (int i = from; i < kKeyTableEntries; ++i)
+    if (table[i] == 0) return i;
+  return -1;
+}
+
+// Once, in the cycle that connects. A failed table read leaves the copy all zero; a
+// failed registration batch is not repeated.
+void registerEntries(const ModuleState& state, Registration& reg) {
+  std::uint32_t error = 0;
+  SimIpc::read(kKeyTableOffset, sizeof reg.table, reg.table, error);
+  SimIpc::process(error);
+
+  int menu = firstFreeEntry(reg.table, 0);
+  if (menu < 0) return;
+  reg.menuSlot = menu;
+  unsigned char record[1 + sizeof kMenuText];  // slot, text, NUL
+  record[0] = static_cast<unsigned char>(menu);
+  std::memcpy(record + 1, kMenuText, sizeof kMenuText);
+  SimIpc::write(entryOffset(menu), 4, &kMenuEntryValue, error);
+  SimIpc::write(kMenuRecordOffset, sizeof record, record, error);
+  SimIpc::process(error);
+
+  int key = firstFreeEntry(reg.table, menu + 1);
+  if (key < 0) return;
+  reg.keySlot = key;
+  std::uint32_t keyEntry = hotKeyEntryValue(state.hotKeyCode, state.hotKeyModifier);
+  SimIpc::write(entryOffset(key), 4, &keyEntry, error);
+  SimIpc::process(error);
+}
+
+void watchEntries(ModuleState& state, const Registration& reg) {
+  if (reg.menuSlot < 0) return;
+  std::uint32_t error = 0;
+  const unsigned char menuKey[2] = {0xFF, 0xFF};
+  std::uint8_t menuActivation = 0, keyActivation = 0;
+  SimIpc::write(entryOffset(reg.menuSlot), 2, menuKey, error);
+  SimIpc::read(activationOffset(reg.menuSlot), 1, &menuActivation, error);
+  if (reg.keySlot >= 0) SimIpc::read(activationOffset(reg.keySlot), 1, &keyActivation, error);
+  SimIpc::process(error);
+  if (menuActivation == 0 && keyActivation == 0) return;
+
+  // An activation while the dialog is open is cleared without effect.
+  if (state.dialogShowing.load() == 0) startDialogThread(state);
+  const std::uint8_t zero = 0;
+  SimIpc::write(activationOffset(reg.menuSlot), 1, &zero, error);
+  if (reg.keySlot >= 0) SimIpc::write(activationOffset(reg.keySlot), 1, &zero, error);
+  SimIpc::process(error);
+}
+
+void readAndSelect(ModuleState& state) {
+  if (state.dialogShowing.load() != 0) return;
+  SimReading reading;
+  if (!readSimulator(reading)) return;
+  StationTableGuard guard(state.tableLock);
+  state.lastReading = reading;
+  UpdateVoiceChannel(state, reading);
+}
+
+}  // namespace
+
+bool readSimulator(SimReading& reading) {
+  std::uint16_t com1 = 0;
+  std::uint64_t latitude = 0, longitude = 0;
+  std::uint32_t error = 0;
+  bool queued = SimIpc::read(kCom1Offset, 2, &com1, error) && SimIpc::read(kLatitudeOffset, 8, &latitude, error) &&
+                SimIpc::read(kLongitudeOffset, 8, &longitude, error);
+  // Whatever was queued is processed, which also ends this thread's batch.
+  if (!SimIpc::process(error) || !queued) return false;
+  reading.frequency = frequencyFromBcd(com1);
+  reading.latitude = latitudeFromFixed(latitude);
+  reading.longitude = longitudeFromFixed(longitude);
+  return true;
+}
+
+std::uint32_t tuneCom1(std::uint16_t frequency) {
+  std::uint16_t bcd = 0;
+  if (!bcdFromFrequency(frequency, bcd)) return kSimEmptyBatch;
+  std::uint32_t error = 0;
+  if (!SimIpc::write(kCom1Offset, 2, &bcd, error)) return error;
+  SimIpc::process(error);
+  return error;
+}
+
+void WorkerLoop() {
+  ModuleState& state = moduleState();
+  std::uint32_t connection = kNotConnected;
+  Registration registration;
+  do {
+    if (state.remoteMode.load() != 0) SendRemoteCommand(state.remoteAddress, kHeartbeatText);
+    if (connection != 0) {
+      SimIpc::open(0, connection, workerBatchBuffer, sizeof workerBatchBuffer);
+      if (connection == 0) registerEntries(state, registration);
+    } else {
+      readAndSelect(state);
+      watchEntries(state, registration);
+    }
+  } while (!state.stopSignal.sleepFor(kPeriod, state.workerStop));
+}
+
+}  // namespace hv
