@@ -403,43 +403,5 @@ TEST_F(Selection, ControlOffWhileJoinedKeepsTheChannelAndOnAgainSendsNothing) {
   EXPECT_EQ(state->selectedStation, &recs[0]);
 }
 
-TEST_F(Selection, AFlightThroughSeveralStations) {
-  const AtcStation* recs = install({
-      makeStation(11810, "EDDF_TWR", "srv/eddf_twr", 50.03, 8.57, 30),
-      makeStation(12780, "EDDF_APP", "srv/eddf_app", 50.03, 8.57, 60),
-      makeStation(12780, "EDDS_APP", "srv/edds_app", 48.69, 9.22, 60),
-  });
-  struct Step {
-    std::uint16_t frequency;
-    double lat, lon;
-    const char* command;  // null: none
-    std::uint32_t status;
-  } steps[] = {
-      {11810, 50.03, 8.57, "/join1 srv/eddf_twr", Joined},
-      {11810, 50.10, 8.60, nullptr, Joined},
-      {12780, 50.20, 8.70, "/join1 srv/eddf_app", Joined},   // hand-off without leave
-      {12780, 49.60, 9.00, nullptr, Joined},                 // both in range: the first stays
-      {12780, 48.90, 9.10, "/join1 srv/edds_app", Joined},   // the first out of range now
-      {12780, 46.00, 9.10, "/leave", OutOfRange},            // both out of range
-      {12780, 45.00, 9.10, nullptr, OutOfRange},
-      {12780, 48.69, 9.22, "/join1 srv/edds_app", Joined},
-      {13000, 48.69, 9.22, "/leave", NoStation},
-      {13000, 48.69, 9.22, nullptr, NoStation},
-  };
-  size_t expectedCount = 0;
-  for (const auto& s : steps) {
-    cycle(reading(s.frequency, s.lat, s.lon));
-    if (s.command) {
-      ++expectedCount;
-      ASSERT_EQ(gDelivered.size(), expectedCount) << s.frequency << " " << s.lat;
-      EXPECT_EQ(gDelivered.back().text, s.command);
-    }
-    EXPECT_EQ(gDelivered.size(), expectedCount) << s.frequency << " " << s.lat;
-    EXPECT_EQ(status(), s.status) << s.frequency << " " << s.lat;
-  }
-  // After leaving by tuning away, the selection still names the last station.
-  EXPECT_EQ(state->selectedStation, &recs[2]);
-}
-
 }  // namespace
 }  // namespace hv
