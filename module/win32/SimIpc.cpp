@@ -51,10 +51,12 @@ SimClient& client() {
 std::mutex batchMutex;
 std::atomic<DWORD> batchHolder{0};
 
-void takeBatch() {
-  if (batchHolder.load() == GetCurrentThreadId()) return;
+// Returns false when this thread held the lock already.
+bool takeBatch() {
+  if (batchHolder.load() == GetCurrentThreadId()) return false;
   batchMutex.lock();
   batchHolder = GetCurrentThreadId();
+  return true;
 }
 
 void giveBatch() {
@@ -93,13 +95,13 @@ bool queue(std::uint32_t& error, Queue queueRecord) {
 }  // namespace
 
 bool open(std::uint16_t requestedVersion, std::uint32_t& error, void* buffer, std::uint32_t size) {
-  takeBatch();
+  bool took = takeBatch();
   bool opened = false;
   if (!client().isOpen() && !serverSettled())
     error = kSimNoReply;
   else
     opened = client().open(requestedVersion, error, buffer, size);
-  giveBatch();
+  if (took) giveBatch();
   return opened;
 }
 
@@ -125,9 +127,9 @@ void close() {
 }
 
 bool isOpen() {
-  takeBatch();
+  bool took = takeBatch();
   bool open = client().isOpen();
-  giveBatch();
+  if (took) giveBatch();
   return open;
 }
 

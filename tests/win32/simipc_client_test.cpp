@@ -199,6 +199,7 @@ TEST_F(SimIpcClient, BatchesOfTwoThreadsNeverMix) {
     for (int i = 0; i < 40; ++i) {
       std::uint32_t e = 0, value = 0;
       hv::SimIpc::read(base, 4, &value, e);
+      EXPECT_TRUE(hv::SimIpc::isOpen());  // asking in the middle of a batch keeps it
       std::this_thread::sleep_for(1ms);
       hv::SimIpc::write(base + 4, 4, &value, e);
       hv::SimIpc::read(base + 8, 4, nullptr, e);

@@ -419,6 +419,9 @@ TEST_F(WorkerLoopTest, TuneCom1WritesTheFrequencyAsBcd) {
 
 // ---------------------------------------------------------------- remote mode
 
+// Not 127.0.0.1, where other programs' tests may be sending their own commands.
+constexpr char kReceiverAddress[] = "127.0.0.2";
+
 class DatagramReceiver {
  public:
   DatagramReceiver() {
@@ -428,7 +431,7 @@ class DatagramReceiver {
     sockaddr_in local = {};
     local.sin_family = AF_INET;
     local.sin_port = htons(hv::kRemoteCommandPort);
-    local.sin_addr.s_addr = inet_addr("127.0.0.1");
+    local.sin_addr.s_addr = inet_addr(kReceiverAddress);
     // The port is the machine's: another program's test may hold it for a moment.
     for (int attempt = 0; attempt < 100 && !bound_; ++attempt) {
       bound_ = bind(socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
@@ -466,7 +469,7 @@ TEST_F(WorkerLoopTest, InRemoteModeTheHeartbeatGoesOutEveryCycleWithoutASimulato
   DatagramReceiver receiver;
   ASSERT_TRUE(receiver.bound());
   state.remoteMode = 1;
-  state.remoteAddress = "127.0.0.1";
+  state.remoteAddress = kReceiverAddress;
   startWorker();
   auto got = receiver.collect(2300ms);
   stopWorker();
@@ -484,7 +487,7 @@ TEST_F(WorkerLoopTest, InRemoteModeTheHeartbeatGoesOutEveryCycleWithoutASimulato
 TEST_F(WorkerLoopTest, InLocalModeNoHeartbeatIsSent) {
   DatagramReceiver receiver;
   ASSERT_TRUE(receiver.bound());
-  state.remoteAddress = "127.0.0.1";
+  state.remoteAddress = kReceiverAddress;
   connect();
   EXPECT_TRUE(receiver.collect(1200ms).empty());
 }
