@@ -2,9 +2,9 @@
 #include "feed/portable/ClientsParser.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
+#include "feed/portable/ByteScan.h"
 #include "feed/portable/FieldNumbers.h"
 #include "feed/portable/NetworkText.h"
 
@@ -17,23 +17,29 @@ std::string_view Cut(std::string_view field, std::size_t limit) {
   return field.size() > limit ? field.substr(0, limit) : field;
 }
 
-// Fields 1..kLastField of a line, each up to its next colon or the line's end; fields the
-// line does not have are empty.
-struct LineFields {
-  std::string_view field[kLastField + 1];  // [0] unused
+// The fields of a client line that the parser reads (1, 4-7, 19, 20 and 36), each up to
+// its next colon or the line's end; fields the line does not have are empty. Only the
+// colons that bound those fields are located; the others are just counted.
+class LineFields {
+ public:
+  LineFields(const char* line, const char* lineEnd, unsigned lastField)
+      : line_(line), lineEnd_(lineEnd), colons_(FindColons(line, lineEnd, lastField, kWanted, at_)) {}
 
-  LineFields(const char* p, const char* lineEnd) {
-    unsigned n = 1;
-    for (;;) {
-      const char* colon =
-          static_cast<const char*>(std::memchr(p, ':', static_cast<std::size_t>(lineEnd - p)));
-      const char* fieldEnd = colon ? colon : lineEnd;
-      field[n] = std::string_view(p, static_cast<std::size_t>(fieldEnd - p));
-      if (!colon || n == kLastField) break;
-      p = colon + 1;
-      ++n;
-    }
+  std::string_view Field(unsigned n) const {
+    if (n > colons_ + 1) return {};
+    const char* start = n == 1 ? line_ : at_[n - 1] + 1;
+    const char* end = n <= colons_ ? at_[n] : lineEnd_;
+    return std::string_view(start, static_cast<std::size_t>(end - start));
   }
+
+ private:
+  // Colons that begin or end a field that is read: 1, 3-7, 18-20, 35, 36.
+  static constexpr std::uint64_t kWanted = (1ull << 1) | (0x1Full << 3) | (0x7ull << 18) | (0x3ull << 35);
+
+  const char* line_;
+  const char* lineEnd_;
+  const char* at_[kLastField + 1];  // at_[k]: the k-th colon, where kWanted has bit k
+  unsigned colons_;
 };
 
 bool IsSeparator(unsigned char c) {
@@ -44,34 +50,50 @@ bool IsAsciiLetterOrDigit(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
+// At least two dots, never two in a row, every other character an ASCII letter or digit.
+bool IsHostName(const char* text, std::size_t length) {
+  int dots = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '.') {
+      if (i > 0 && text[i - 1] == '.') return false;
+      ++dots;
+    } else if (!IsAsciiLetterOrDigit(c)) {
+      return false;
+    }
+  }
+  return dots >= 2;
+}
+
+// `text` upper-cased equals `upper` over `length` bytes.
+bool EqualUpper(const char* text, const char* upper, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (UpperAscii(text[i]) != upper[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-bool IsAtcLine(const char* p, const char* lineEnd) {
-  int colons = 0;
-  for (; p < lineEnd; ++p) {
-    if (*p == ':' && ++colons == 3) break;
-  }
-  if (p == lineEnd) return false;  // fewer than four fields
-  ++p;
-  // Field 4 upper-cased equals "ATC": (c | 0x20) folds exactly 'A'/'a', 'T'/'t', 'C'/'c'.
-  return lineEnd - p >= 3 && (p[0] | 0x20) == 'a' && (p[1] | 0x20) == 't' &&
-         (p[2] | 0x20) == 'c' && (lineEnd - p == 3 || p[3] == ':');
+bool IsAtcLine(const char* line, const char* lineEnd) {
+  const char* scannedEnd = nullptr;
+  return ScanClientLine(line, lineEnd, scannedEnd);
 }
 
 void ParseAtcLine(const char* line, const char* lineEnd, AtcStation& station, bool voiceSearch) {
-  const LineFields f(line, lineEnd);
+  const LineFields f(line, lineEnd, voiceSearch ? 36 : 20);
 
-  const std::string_view callsign = Cut(f.field[1], kMaxCallsign);
+  const std::string_view callsign = Cut(f.Field(1), kMaxCallsign);
   for (std::size_t i = 0; i < callsign.size(); ++i) station.callsign[i] = UpperAscii(callsign[i]);
 
-  station.frequency = ScanFrequency(Cut(f.field[5], kMaxConvertedField));
-  station.latitude = ScanDouble(Cut(f.field[6], kMaxConvertedField));
-  station.longitude = ScanDouble(Cut(f.field[7], kMaxConvertedField));
-  const std::uint32_t facility = ScanUnsigned(Cut(f.field[19], kMaxConvertedField));
+  station.frequency = ScanFrequency(Cut(f.Field(5), kMaxConvertedField));
+  station.latitude = ScanDouble(Cut(f.Field(6), kMaxConvertedField));
+  station.longitude = ScanDouble(Cut(f.Field(7), kMaxConvertedField));
+  const std::uint32_t facility = ScanUnsigned(Cut(f.Field(19), kMaxConvertedField));
   station.facility = facility > 6 ? 0 : static_cast<std::int32_t>(facility);
-  station.range = static_cast<std::int32_t>(ScanUnsigned(Cut(f.field[20], kMaxConvertedField)));
+  station.range = static_cast<std::int32_t>(ScanUnsigned(Cut(f.Field(20), kMaxConvertedField)));
 
-  if (voiceSearch) ExtractVoiceChannel(station, Cut(f.field[36], kMaxInfoText));
+  if (voiceSearch) ExtractVoiceChannel(station, Cut(f.Field(36), kMaxInfoText));
 }
 
 std::uint32_t ParseClients(std::string_view clientsText, std::uint32_t lineCount,
@@ -93,67 +115,65 @@ std::uint32_t ParseClients(std::string_view clientsText, std::uint32_t lineCount
   return atcLines;
 }
 
-bool ExtractVoiceChannel(AtcStation& station, std::string_view infoText) {
-  char text[kMaxInfoText + 1];
-  const std::size_t length = std::min(infoText.size(), kMaxInfoText);
-  for (std::size_t i = 0; i < length; ++i) text[i] = UpperAscii(infoText[i]);
+// The value has two decimals, so the third is always 0, and the text is never shorter than
+// "0.000", wider than the width 3: no printf needed.
+std::size_t FrequencyText(std::uint16_t frequency, char (&text)[16]) {
+  char digits[8];
+  std::size_t n = 0;
+  for (unsigned whole = frequency / 100u; n == 0 || whole != 0; whole /= 10) digits[n++] = static_cast<char>('0' + whole % 10);
+  std::size_t length = 0;
+  while (n) text[length++] = digits[--n];
+  text[length++] = '.';
+  text[length++] = static_cast<char>('0' + frequency % 100 / 10);
+  text[length++] = static_cast<char>('0' + frequency % 10);
+  text[length++] = '0';
   text[length] = '\0';
+  return length;
+}
 
-  char frequency[32];
-  const int written = std::snprintf(frequency, sizeof frequency, "%03.3f", station.frequency * 0.01);
-  const std::size_t frequencyLength = written > 0 ? static_cast<std::size_t>(written) : 0;
+bool ExtractVoiceChannel(AtcStation& station, std::string_view infoText) {
+  // The text is read as it stands and upper-cased where that matters: the frequency text
+  // has no letters, the callsign is compared with the text upper-cased, the host name test
+  // takes letters of either case, and the token is upper-cased as it is copied.
+  const char* text = infoText.data();
+  const std::size_t length = std::min(infoText.size(), kMaxInfoText);
+
+  char frequency[16];
+  const std::size_t frequencyLength = FrequencyText(station.frequency, frequency);
   std::size_t callsignLength = 0;
   while (callsignLength < sizeof station.callsign && station.callsign[callsignLength]) ++callsignLength;
 
-  // What is known of the part from the token's start up to the current byte: whether it
-  // can still be a host name, its dots, and whether the previous byte was a dot.
-  std::size_t tokenStart = 0;
-  bool hostChars = true;
-  int dots = 0;
-  bool afterDot = false;
+  for (std::size_t from = 0; from < length;) {
+    const void* found = std::memchr(text + from, '/', length - from);
+    if (!found) break;
+    const std::size_t slash = static_cast<std::size_t>(static_cast<const char*>(found) - text);
+    const std::size_t after = from = slash + 1;
 
-  for (std::size_t i = 0; i < length; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (IsSeparator(c)) {
-      tokenStart = i + 1;
-      hostChars = true;
-      dots = 0;
-      afterDot = false;
-      continue;
-    }
-    if (c != '/') {
-      if (c == '.') {
-        if (afterDot) hostChars = false;
-        ++dots;
-        afterDot = true;
-      } else {
-        if (!IsAsciiLetterOrDigit(c)) hostChars = false;
-        afterDot = false;
-      }
-      continue;
-    }
+    // The token starts after the nearest separator before the "/". A token holds at most
+    // kMaxVoiceChannel characters, so one that starts more than 127 characters before the
+    // "/" is passed over whatever follows it: no need to look further back.
+    std::size_t start = slash;
+    const std::size_t lowest = slash > kMaxVoiceChannel - 1 ? slash - (kMaxVoiceChannel - 1) : 0;
+    while (start > lowest && !IsSeparator(static_cast<unsigned char>(text[start - 1]))) --start;
+    if (start > 0 && !IsSeparator(static_cast<unsigned char>(text[start - 1]))) continue;
 
-    const std::size_t after = i + 1;
     const std::size_t rest = length - after;
-    std::size_t tokenEnd = 0;  // one past the token's last byte; 0: no token
+    const std::size_t limit = start + kMaxVoiceChannel;  // the token must end by here
+    std::size_t end = 0;                                  // one past the token; 0: none
     const std::size_t seven = std::min<std::size_t>(rest, 7);
     if (seven == frequencyLength && std::memcmp(text + after, frequency, seven) == 0) {
-      tokenEnd = after + seven;
-    } else if (rest >= callsignLength &&
-               std::memcmp(text + after, station.callsign, callsignLength) == 0) {
-      tokenEnd = after + callsignLength;
-    } else if (hostChars && dots >= 2) {
-      tokenEnd = after;
-      while (tokenEnd < length && !IsSeparator(static_cast<unsigned char>(text[tokenEnd]))) ++tokenEnd;
+      end = after + seven;
+    } else if (rest >= callsignLength && EqualUpper(text + after, station.callsign, callsignLength)) {
+      end = after + callsignLength;
+    } else if (IsHostName(text + start, slash - start)) {
+      end = after;
+      while (end < length && end <= limit && !IsSeparator(static_cast<unsigned char>(text[end]))) ++end;
     }
-    if (tokenEnd != 0 && tokenEnd - tokenStart <= kMaxVoiceChannel) {
-      std::memcpy(station.voiceChannel, text + tokenStart, tokenEnd - tokenStart);
-      station.voiceChannel[tokenEnd - tokenStart] = '\0';
+    if (end != 0 && end <= limit) {
+      for (std::size_t k = start; k < end; ++k) station.voiceChannel[k - start] = UpperAscii(text[k]);
+      station.voiceChannel[end - start] = '\0';
       return true;
     }
-    // The "/" is part of what follows it up to the next separator: no host name.
-    hostChars = false;
-    afterDot = false;
   }
   return false;
 }

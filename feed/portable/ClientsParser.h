@@ -53,4 +53,8 @@ void ParseAtcLine(const char* line, const char* lineEnd, AtcStation& station, bo
 // voice channel is left as it is and the result is false.
 bool ExtractVoiceChannel(AtcStation& station, std::string_view infoText);
 
+// The frequency text of the voice channel search: `frequency` x 0.01 written with "%03.3f"
+// (12345 -> "123.450", 0 -> "0.000"). Returns its length.
+std::size_t FrequencyText(std::uint16_t frequency, char (&text)[16]);
+
 }  // namespace hv

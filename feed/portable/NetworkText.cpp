@@ -6,22 +6,10 @@
 namespace hv {
 
 std::size_t NextLine(std::string_view text, std::size_t pos) {
-  const std::size_t n = text.size();
-  if (pos >= n) return n;
-  while (pos < n && text[pos] != '\r' && text[pos] != '\n') ++pos;
-  bool cr = false;
-  bool lf = false;
-  while (pos < n && !(cr && lf)) {
-    if (text[pos] == '\r') {
-      cr = true;
-    } else if (text[pos] == '\n') {
-      lf = true;
-    } else {
-      break;
-    }
-    ++pos;
-  }
-  return pos;
+  if (pos >= text.size()) return text.size();
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  return static_cast<std::size_t>(PassLineEnd(FindLineEnd(begin + pos, end), end) - begin);
 }
 
 bool FindSection(std::string_view text, const char* header, std::size_t& linesStart) {
@@ -74,9 +62,7 @@ bool FindKey(std::string_view text, const char* section, const char* key, std::s
 std::string_view GetField(std::string_view text, std::size_t line, unsigned n) {
   if (n == 0 || line >= text.size()) return {};
   const char* p = text.data() + line;
-  const char* end = p;
-  const char* textEnd = text.data() + text.size();
-  while (end < textEnd && *end != '\r' && *end != '\n') ++end;
+  const char* end = FindLineEnd(p, text.data() + text.size());
   for (unsigned i = 1; i < n; ++i) {
     const void* colon = std::memchr(p, ':', static_cast<std::size_t>(end - p));
     if (!colon) return {};

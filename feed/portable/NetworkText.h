@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "feed/portable/ByteScan.h"
+
 namespace hv {
 
 // A key's value is cut to this many characters.
@@ -44,55 +46,50 @@ bool FindKeyView(std::string_view text, const char* section, const char* key,
 // points into `text`.
 std::string_view GetField(std::string_view text, std::size_t line, unsigned n);
 
-// Walks the lines of a text from a given position. The next CR and the next LF found so
-// far are kept, so each byte is searched once for each of them however the lines run,
-// and the searching is done by memchr.
+// The start of the next line, given the end of the current one (its first CR or LF): line
+// ends are passed over until another byte comes or both a CR and an LF have been passed.
+inline const char* PassLineEnd(const char* p, const char* end) {
+  bool cr = false;
+  bool lf = false;
+  while (p < end && !(cr && lf)) {
+    if (*p == '\r') {
+      cr = true;
+    } else if (*p == '\n') {
+      lf = true;
+    } else {
+      break;
+    }
+    ++p;
+  }
+  return p;
+}
+
+// Walks the lines of a text from a given position.
 class LineCursor {
  public:
   // A text's bytes; an empty text without storage reads as "".
   static const char* Bytes(std::string_view text) { return text.data() ? text.data() : ""; }
 
   LineCursor(std::string_view text, std::size_t pos)
-      : end_(Bytes(text) + text.size()), pos_(Bytes(text) + (pos < text.size() ? pos : text.size())),
-        nextCr_(Find('\r')), nextLf_(Find('\n')) {}
+      : end_(Bytes(text) + text.size()),
+        pos_(Bytes(text) + (pos < text.size() ? pos : text.size())),
+        lineEnd_(FindLineEnd(pos_, end_)) {}
 
   bool AtEnd() const { return pos_ == end_; }
   const char* Line() const { return pos_; }
   const char* End() const { return end_; }
-
-  // The line's first CR or LF, or the end of the text.
-  const char* LineEnd() const { return nextCr_ < nextLf_ ? nextCr_ : nextLf_; }
+  const char* LineEnd() const { return lineEnd_; }  // the line's first CR or LF, or the end
 
   // Moves to the next line; stays at the end of the text.
   void Next() {
-    const char* p = LineEnd();
-    bool cr = false;
-    bool lf = false;
-    while (p < end_ && !(cr && lf)) {
-      if (*p == '\r') {
-        cr = true;
-      } else if (*p == '\n') {
-        lf = true;
-      } else {
-        break;
-      }
-      ++p;
-    }
-    pos_ = p;
-    if (nextCr_ < pos_) nextCr_ = Find('\r');
-    if (nextLf_ < pos_) nextLf_ = Find('\n');
+    pos_ = PassLineEnd(lineEnd_, end_);
+    lineEnd_ = FindLineEnd(pos_, end_);
   }
 
  private:
-  const char* Find(char c) const {
-    const void* hit = pos_ < end_ ? std::memchr(pos_, c, static_cast<std::size_t>(end_ - pos_)) : nullptr;
-    return hit ? static_cast<const char*>(hit) : end_;
-  }
-
   const char* end_;
   const char* pos_;
-  const char* nextCr_;
-  const char* nextLf_;
+  const char* lineEnd_;
 };
 
 // ASCII letters a-z to upper case; every other byte stays as it is.

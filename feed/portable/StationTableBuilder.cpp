@@ -20,26 +20,32 @@ namespace {
 constexpr std::uint32_t kRememberedLines = 1024;
 
 struct ClientRuns {
-  std::string_view text;
-  std::size_t sectionStart = 0;
+  const char* sectionStart = nullptr;
+  const char* end = nullptr;
   std::uint32_t lineCount = 0;
 
-  // Filled by Count().
+  // Filled by Count(): the number of ATC lines, and where the first ones start and end.
   std::uint32_t atcLines = 0;
-  const char* remembered[kRememberedLines];
+  struct Line {
+    const char* start;
+    const char* end;
+  } remembered[kRememberedLines];
   std::uint32_t lastRememberedIndex = 0;  // line number of remembered[kRememberedLines - 1]
 
   std::uint32_t Count() {
     atcLines = 0;
-    LineCursor cursor(text, sectionStart);
+    const char* p = sectionStart;
     // Lines past the end of the text are empty: the walk ends there whatever the count.
-    for (std::uint32_t i = 0; i < lineCount && !cursor.AtEnd(); ++i, cursor.Next()) {
-      if (!IsAtcLine(cursor.Line(), cursor.LineEnd())) continue;
-      if (atcLines < kRememberedLines) {
-        remembered[atcLines] = cursor.Line();
-        lastRememberedIndex = i;
+    for (std::uint32_t i = 0; i < lineCount && p != end; ++i) {
+      const char* lineEnd;
+      if (ScanClientLine(p, end, lineEnd)) {
+        if (atcLines < kRememberedLines) {
+          remembered[atcLines] = Line{p, lineEnd};
+          lastRememberedIndex = i;
+        }
+        ++atcLines;
       }
-      ++atcLines;
+      p = PassLineEnd(lineEnd, end);
     }
     return atcLines;
   }
@@ -47,19 +53,16 @@ struct ClientRuns {
   // Fills `records`, which has room for the atcLines stations that Count() found.
   void Fill(AtcStation* records, bool voiceSearch) {
     const std::uint32_t direct = atcLines < kRememberedLines ? atcLines : kRememberedLines;
-    const char* base = LineCursor::Bytes(text);
     for (std::uint32_t k = 0; k < direct; ++k) {
-      LineCursor cursor(text, static_cast<std::size_t>(remembered[k] - base));
-      ParseAtcLine(cursor.Line(), cursor.LineEnd(), records[k], voiceSearch);
+      ParseAtcLine(remembered[k].start, remembered[k].end, records[k], voiceSearch);
     }
-    if (direct == atcLines) return;
-    LineCursor cursor(text, static_cast<std::size_t>(remembered[kRememberedLines - 1] - base));
-    cursor.Next();
     std::uint32_t filled = direct;
-    for (std::uint32_t i = lastRememberedIndex + 1; i < lineCount && !cursor.AtEnd() && filled < atcLines;
-         ++i, cursor.Next()) {
-      const char* lineEnd = cursor.LineEnd();
-      if (IsAtcLine(cursor.Line(), lineEnd)) ParseAtcLine(cursor.Line(), lineEnd, records[filled++], voiceSearch);
+    if (filled == atcLines) return;
+    const char* p = PassLineEnd(remembered[kRememberedLines - 1].end, end);
+    for (std::uint32_t i = lastRememberedIndex + 1; i < lineCount && p != end && filled < atcLines; ++i) {
+      const char* lineEnd;
+      if (ScanClientLine(p, end, lineEnd)) ParseAtcLine(p, lineEnd, records[filled++], voiceSearch);
+      p = PassLineEnd(lineEnd, end);
     }
   }
 };
@@ -70,9 +73,11 @@ bool Build(std::string_view clientsText, const std::string_view* voiceText, Stat
 
   StationTable built;
   ClientRuns runs;
-  runs.text = clientsText;
   runs.lineCount = ScanUnsigned(countText);
-  if (runs.lineCount != 0 && FindSection(clientsText, "!CLIENTS", runs.sectionStart)) {
+  std::size_t sectionStart = 0;
+  if (runs.lineCount != 0 && FindSection(clientsText, "!CLIENTS", sectionStart)) {
+    runs.sectionStart = clientsText.data() + sectionStart;
+    runs.end = clientsText.data() + clientsText.size();
     const std::uint32_t count = runs.Count();
     if (count != 0) {
       if (count > static_cast<std::uint32_t>(INT32_MAX) || static_cast<std::uint64_t>(count) * sizeof(AtcStation) > SIZE_MAX) {

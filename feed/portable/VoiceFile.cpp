@@ -91,11 +91,17 @@ bool AssignVoiceChannels(std::string_view voiceText, AtcStation* stations, std::
   // first entry of a callsign is the line that a scan from the top would find first.
   std::vector<ClientEntry> clients;
   LineCursor cursor(voiceText, start);
-  for (std::uint32_t i = 0; i < clientCount && !cursor.AtEnd(); ++i, cursor.Next()) {
+  std::uint32_t i = 0;
+  for (; i < clientCount && !cursor.AtEnd(); ++i, cursor.Next()) {
     const std::size_t line = static_cast<std::size_t>(cursor.Line() - LineCursor::Bytes(voiceText));
     const Key callsign(GetField(voiceText, line, 2));
     if (callsign.Usable()) clients.push_back(ClientEntry{callsign, i, cursor.Line()});
   }
+  // Lines past the end of the text are empty. They are not walked one by one, but they are
+  // there when the count asks for them: an empty line, whose callsign and server name are
+  // empty, answers a station with an empty callsign. All of them are alike, so the first
+  // stands for them all.
+  if (i < clientCount) clients.push_back(ClientEntry{Key(std::string_view()), i, cursor.End()});
   std::sort(clients.begin(), clients.end(), ByKeyThenOrder);
 
   // The servers by name, the first listed of each name first.

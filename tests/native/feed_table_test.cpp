@@ -271,6 +271,36 @@ TEST(BuildStationTable, SameCallsignTwiceGetsTheSameServer) {
   EXPECT_STREQ(table.records[1].voiceChannel, "eu1.example");
 }
 
+// Lines past the end of the text read as empty: an empty voice client line has an empty
+// callsign and an empty server name, so a station without a callsign finds the server
+// without a name when the voice client count goes beyond the text.
+TEST(BuildStationTable, EmptyCallsignMeetsTheEmptyLinesPastTheEnd) {
+  const std::string clients = ClientsFile({Client("", "ATC", "118.100")}, "1", "\n");
+  struct {
+    const char* name;
+    std::string voice;
+    const char* channel;
+  } const cases[] = {
+      {"count beyond the lines", VoiceFile("2", {"eu1.example:X:EU1:", "blank.example:X::"}, "5", {"1:EDDF_TWR:EU1:"}),
+       "blank.example"},
+      {"count within the lines", VoiceFile("2", {"eu1.example:X:EU1:", "blank.example:X::"}, "1", {"1:EDDF_TWR:EU1:"}),
+       ""},
+      {"an earlier line for the empty callsign wins",
+       VoiceFile("2", {"eu1.example:X:EU1:", "blank.example:X::"}, "9", {"1::EU1:"}), "eu1.example"},
+      {"no server without a name", VoiceFile("1", {"eu1.example:X:EU1:"}, "5", {"1:EDDF_TWR:EU1:"}), ""},
+      {"section header on the last line", "!GENERAL\nCONNECTED VOICE SERVERS = 1\nCONNECTED VOICE CLIENTS = 1\n"
+                                          "!VOICE SERVERS\nblank.example:X::\n!VOICE CLIENTS",
+       "blank.example"},
+  };
+  for (const auto& c : cases) {
+    const std::string_view voice(c.voice);
+    StationTable table;
+    ASSERT_TRUE(BuildStationTable(clients, &voice, table)) << c.name;
+    ASSERT_EQ(table.count, 1) << c.name;
+    EXPECT_STREQ(table.records[0].voiceChannel, c.channel) << c.name;
+  }
+}
+
 // ---------------------------------------------------------------- the mends
 
 double Milliseconds(std::chrono::steady_clock::duration d) {

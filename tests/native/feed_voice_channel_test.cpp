@@ -1,10 +1,13 @@
 // The voice channel search in a VATSIM controller's information text.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "feed/portable/ClientsParser.h"
+#include "fuzz/SlowStationTable.h"
 
 namespace hv {
 namespace {
@@ -94,6 +97,38 @@ TEST(ExtractVoiceChannel, TokenRules) {
     for (std::size_t i = std::strlen(s.voiceChannel); i < sizeof s.voiceChannel; ++i) {
       ASSERT_EQ(s.voiceChannel[i], 0) << c.name << ": byte " << i << " written after the text";
     }
+  }
+}
+
+// The search looks back at most 127 characters from a "/", reads the text without
+// upper-casing it first and writes the frequency without printf; the plain search does
+// none of that. Both must agree on any text.
+TEST(ExtractVoiceChannel, SameAsThePlainSearchOnRandomTexts) {
+  std::mt19937 random(17);
+  const std::string pieces[] = {"/", "/", ".", ".", "a", "B", "7", " ", ",", "^", "\xA7", "\xC2", "-", "eddf_twr",
+                                "EDDF_TWR", "118.100", "118.10", "99.000", "rw.liveatc.net", "x.y.z", std::string(60, 'h'),
+                                std::string(130, 'q'), "\xE9"};
+  const char* callsigns[] = {"EDDF_TWR", "", "A", "118.1"};
+  const std::uint16_t frequencies[] = {11810, 9900, 0, 65535, 12345};
+  for (int round = 0; round < 20000; ++round) {
+    std::string info;
+    for (int n = random() % 14; n > 0; --n) info += pieces[random() % (sizeof pieces / sizeof pieces[0])];
+    if (random() % 8 == 0) info = std::string(1000 + random() % 30, 'w') + info;
+    AtcStation fast = Station(callsigns[random() % 4], frequencies[random() % 5]);
+    AtcStation plain = fast;
+    const bool found = ExtractVoiceChannel(fast, info);
+    ASSERT_EQ(found, slow::ExtractVoiceChannel(plain, info)) << info;
+    ASSERT_EQ(std::memcmp(&fast, &plain, sizeof fast), 0) << info << " -> " << fast.voiceChannel;
+  }
+}
+
+TEST(FrequencyText, AsPrintfWritesItForEveryFrequency) {
+  for (unsigned f = 0; f <= 65535; ++f) {
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%03.3f", f * 0.01);
+    char text[16];
+    const std::size_t length = FrequencyText(static_cast<std::uint16_t>(f), text);
+    ASSERT_EQ(std::string(text, length), expected) << f;
   }
 }
 
