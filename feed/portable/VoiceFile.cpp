@@ -26,8 +26,10 @@ void CopyCut(std::string_view from, char* to, std::size_t size) {
 
 // A field (cut to 63 characters), upper-cased, as the key of a lookup; `length` is 0xFF when
 // the field is longer than any callsign or server name can be, so it can match nothing.
+// The text is zero-filled to 32 bytes, so keys are ordered by four 64-bit words and then
+// by their length (which tells "A" from "A" and a NUL byte).
 struct Key {
-  char text[kMaxCallsign + 1];
+  char text[kMaxCallsign + 1] = {};
   std::uint8_t length;
 
   explicit Key(std::string_view field) {
@@ -43,6 +45,25 @@ struct Key {
   std::string_view View() const { return std::string_view(text, Usable() ? length : 0); }
 };
 
+std::uint64_t Word(const Key& k, int i) {
+  std::uint64_t w;
+  std::memcpy(&w, k.text + 8 * i, 8);
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(&w);
+  std::uint64_t bigEndian = 0;  // the first byte weighs most, as in a text comparison
+  for (int j = 0; j < 8; ++j) bigEndian = (bigEndian << 8) | b[j];
+  return bigEndian;
+}
+
+// <0, 0, >0 as `a` sorts before, with, or after `b`.
+int Compare(const Key& a, const Key& b) {
+  for (int i = 0; i < 4; ++i) {
+    const std::uint64_t x = Word(a, i);
+    const std::uint64_t y = Word(b, i);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return static_cast<int>(a.length) - static_cast<int>(b.length);
+}
+
 // One voice client line in the index: its callsign key and where the line starts.
 struct ClientEntry {
   Key callsign;
@@ -51,7 +72,7 @@ struct ClientEntry {
 };
 
 bool ByKeyThenOrder(const ClientEntry& a, const ClientEntry& b) {
-  const int c = a.callsign.View().compare(b.callsign.View());
+  const int c = Compare(a.callsign, b.callsign);
   return c != 0 ? c < 0 : a.order < b.order;
 }
 
@@ -115,11 +136,11 @@ bool AssignVoiceChannels(std::string_view voiceText, AtcStation* stations, std::
 
   for (std::size_t s = 0; s < count; ++s) {
     AtcStation& station = stations[s];
-    const std::string_view callsign(station.callsign, Bounded(station.callsign, sizeof station.callsign));
+    const Key callsign(std::string_view(station.callsign, Bounded(station.callsign, sizeof station.callsign)));
     auto client = std::lower_bound(
         clients.begin(), clients.end(), callsign,
-        [](const ClientEntry& e, std::string_view key) { return e.callsign.View() < key; });
-    if (client == clients.end() || client->callsign.View() != callsign) continue;
+        [](const ClientEntry& e, const Key& key) { return Compare(e.callsign, key) < 0; });
+    if (client == clients.end() || Compare(client->callsign, callsign) != 0) continue;
 
     const std::size_t line = static_cast<std::size_t>(client->line - LineCursor::Bytes(voiceText));
     const Key serverName(GetField(voiceText, line, 3));
