@@ -17,6 +17,10 @@ cmake -S . -B build/native -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHV_SANITIZE=ON -DHV_FUZZ=ON >/dev/null
 cmake --build build/native -j"$jobs"
 ctest --test-dir build/native --output-on-failure -j"$jobs"
+fuzz/run-fuzz.sh build/native 20                 # each of the three targets for 20 s
+
+step "native speed check (Release build)"
+bench/run-speed-check.sh build/native-release
 
 step "i686 deliverables"
 cmake -S . -B build/i686 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
