@@ -1,10 +1,29 @@
 // The two threads that keep the networks' station tables current.
+//
+// Each thread reads its network's status file until that has succeeded once, then
+// downloads the network's data file(s) once a minute (every 5 s until the first success),
+// builds a new station table outside the lock and swaps it in under StationTableLock.
+// Both idle while control is off or the settings dialog shows. A thread ends when its
+// stop flag is set; the module's StopSignal wakes it from its pause at once.
 #pragma once
+
+#include "feed/portable/FeedState.h"
+#include "feed/portable/NetworkFeed.h"
 
 namespace hv {
 
 void VatsimFeedThread();
 void IvaoFeedThread();
+
+// One pass each, on the calling thread, over moduleState(); the feed threads run them.
+// FetchStatusFile: true when the data URL(s) were taken from the status file
+// (rootFetched is then set). FetchStationData: true when the network's table was
+// replaced. A failed download stores its error text as the network's lastError.
+bool FetchStatusFile(Network network);
+bool FetchStationData(Network network);
+
+// The pauses the feed threads keep. Tests shorten them before starting the threads.
+FeedTiming& feedTiming();
 
 // Called at unload after the stop flags are set: aborts a download that is under way,
 // so a feed thread blocked in it returns at once.

@@ -1,0 +1,111 @@
+// The VATSIM and IVAO feed threads and their two kinds of pass; see FeedThreads.h.
+#include "feed/win32/FeedThreads.h"
+
+#include <string>
+#include <string_view>
+
+#include "feed/portable/NetworkText.h"
+#include "feed/portable/StationTableBuilder.h"
+#include "feed/win32/StatusDownloader.h"
+#include "module/win32/Lifecycle.h"
+
+namespace hv {
+
+namespace {
+
+const Flag& StopFlag(Network network) {
+  ModuleState& state = moduleState();
+  return network == Vatsim ? state.vatsimFeedStop : state.ivaoFeedStop;
+}
+
+// Each feed's downloads can be ended from the unloading thread.
+DownloadAbort& AbortOf(Network network) {
+  static DownloadAbort vatsim(moduleState().vatsimFeedStop);
+  static DownloadAbort ivao(moduleState().ivaoFeedStop);
+  return network == Vatsim ? vatsim : ivao;
+}
+
+void RunFeed(Network network) {
+  ModuleState& state = moduleState();
+  NetworkFeed& feed = state.feeds[network];
+  const Flag& stop = StopFlag(network);
+  feed.loaded = 0;
+  for (;;) {
+    FeedTiming timing = feedTiming();
+    std::chrono::milliseconds pause = timing.idlePause;
+    if (!FeedsIdle(state)) {
+      if (feed.rootFetched.load() == 0) FetchStatusFile(network);
+      if (feed.rootFetched.load() != 0 && FetchStationData(network)) feed.loaded = 1;
+      PublishLoaded(state, network);
+      feed.attempted = 1;
+      pause = PauseAfterPass(feed, timing);
+    }
+    if (state.stopSignal.sleepFor(pause, stop)) return;
+  }
+}
+
+}  // namespace
+
+FeedTiming& feedTiming() {
+  static FeedTiming timing;
+  return timing;
+}
+
+bool FetchStatusFile(Network network) {
+  ModuleState& state = moduleState();
+  NetworkFeed& feed = state.feeds[network];
+  StatusDownloader downloader(&AbortOf(network));
+  downloader.reload = true;
+  std::string text;
+  if (!downloader.Download(feed.statusUrl, text)) {
+    SetFeedError(state, network, downloader.statusText());
+    return false;
+  }
+  // The URLs are kept as the file gives them, even past 255 characters: a cut URL would
+  // name another file.
+  std::string dataUrl;
+  if (!FindKey(text, nullptr, "url0", dataUrl)) return false;
+  feed.dataUrl = dataUrl;
+  if (network == Ivao) {
+    std::string voiceUrl;
+    if (!FindKey(text, nullptr, "url1", voiceUrl)) return false;
+    feed.voiceUrl = voiceUrl;
+  }
+  feed.rootFetched = 1;
+  return true;
+}
+
+bool FetchStationData(Network network) {
+  ModuleState& state = moduleState();
+  NetworkFeed& feed = state.feeds[network];
+  StatusDownloader downloader(&AbortOf(network));
+  downloader.reload = true;
+  std::string clients;
+  if (!downloader.Download(feed.dataUrl, clients)) {
+    SetFeedError(state, network, downloader.statusText());
+    return false;
+  }
+  std::string voice;
+  if (network == Ivao) {
+    downloader.Close();
+    if (!downloader.Download(feed.voiceUrl, voice)) {
+      SetFeedError(state, network, downloader.statusText());
+      return false;
+    }
+  }
+  StationTable table;
+  std::string_view voiceText(voice);
+  if (!BuildStationTable(clients, network == Ivao ? &voiceText : nullptr, table)) return false;
+  StationTable old = InstallStationTable(state, network, std::move(table));
+  return true;  // `old` is released here, after the lock
+}
+
+void VatsimFeedThread() { RunFeed(Vatsim); }
+void IvaoFeedThread() { RunFeed(Ivao); }
+
+void abortFeedDownloads() {
+  AbortOf(Vatsim).abort();
+  AbortOf(Ivao).abort();
+}
+
+}  // namespace hv
