@@ -1,9 +1,107 @@
+// Start-up runs once on the simulator's thread after the module is loaded: simulator
+// folder, configuration, remote control or the local voice program, then the two feed
+// threads and the worker loop. Shutdown wakes and joins every thread before it returns,
+// then releases the station tables.
 #include "module/win32/Lifecycle.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "common/portable/ErrorMessages.h"
+#include "common/portable/RemoteCommand.h"
+#include "common/win32/ErrorBox.h"
+#include "common/win32/RogerWilco.h"
+#include "common/win32/ScopedWin.h"
+#include "feed/win32/FeedThreads.h"
+#include "module/win32/Configuration.h"
+#include "module/win32/DialogThread.h"
+#include "module/win32/ModuleThreads.h"
+#include "module/win32/WorkerLoop.h"
+#include "voice/win32/CommandDelivery.h"
+#include "voice/win32/RemoteSender.h"
 
 namespace hv {
 
-// Start-up and shutdown land here once the worker loop and feed threads exist.
-void startModule() {}
-void stopModule() {}
+namespace {
+
+constexpr char kSimulatorKey[] = "Software\\Microsoft\\Microsoft Games\\Flight Simulator\\8.0";
+
+// Every wait of the module's threads can be woken (sleeps by the stop signal, downloads
+// by closing their handles, IPC batches by the answers the join dispatches), so they end
+// within milliseconds. The bound only keeps a thread that never ends from hanging the
+// simulator for good.
+constexpr std::chrono::milliseconds kJoinBound{10000};
+
+// The simulator folder from the registry, whole (it is not cut at 255 characters, so a
+// long installation path works); empty when the key or the value is missing.
+std::string readSimulatorFolder() {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSimulatorKey, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) return {};
+  ScopedRegKey key(raw);
+  DWORD size = 0;
+  if (RegQueryValueExA(key.get(), "EXE Path", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return {};
+  std::vector<char> value(size + 1, '\0');
+  if (RegQueryValueExA(key.get(), "EXE Path", nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size) !=
+      ERROR_SUCCESS)
+    return {};
+  return std::string(value.data());
+}
+
+bool fileCanBeOpened(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+}  // namespace
+
+void startModule() {
+  ModuleState& state = moduleState();
+  state.simFolder = readSimulatorFolder();
+  readConfiguration(state);
+  state.deliverCommand = &deliverVoiceCommand;
+
+  if (state.remoteMode) {
+    if (SendRemoteCommand(state.remoteAddress, kHeartbeatText)) {
+      // The voice program runs on the other computer; it is not looked for here.
+    } else {
+      showErrorBox(kRemoteFailureMessage);
+      state.remoteMode = 0;
+    }
+  }
+  if (!state.remoteMode) {
+    state.rogerWilcoPath = readRogerWilcoPath();
+    if (state.rogerWilcoPath.empty() || !fileCanBeOpened(state.rogerWilcoPath)) {
+      state.status = RogerWilcoMissing;
+      showErrorBox(kRogerWilcoMissingMessage);
+      return;
+    }
+  }
+
+  startModuleThread(&VatsimFeedThread);
+  startModuleThread(&IvaoFeedThread);
+  startModuleThread(&WorkerLoop);
+  state.status = Waiting;
+}
+
+void stopModule() {
+  ModuleState& state = moduleState();
+  closeDialogForUnload();
+  state.vatsimFeedStop = 1;
+  state.ivaoFeedStop = 1;
+  state.workerStop = 1;
+  state.stopSignal.wakeAll();
+  abortFeedDownloads();
+  joinModuleThreads(kJoinBound);
+
+  StationTableGuard guard(state.tableLock);
+  state.currentTable.records = nullptr;
+  state.currentTable.count = 0;
+  state.selectedStation = nullptr;
+  for (NetworkFeed& feed : state.feeds) feed.table = StationTable{};
+}
 
 }  // namespace hv
