@@ -180,48 +180,65 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) bool ScanClientLineAvx2(const ch
   }
   return ScanClientLineBytes(p, end, static_cast<int>(colons), lineEnd);
 }
-
-// AVX2 with POPCNT, BMI1 and BMI2, as every processor with AVX2 has them.
-const bool kHasAvx2 = [] {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") &&
-         __builtin_cpu_supports("bmi2");
-}();
 #endif
+
+bool ScanClientLineFromStart(const char* p, const char* end, const char*& lineEnd) {
+  return ScanClientLineBytes(p, end, 0, lineEnd);
+}
+
+unsigned FindColonsFromStart(const char* p, const char* end, unsigned last, std::uint64_t wanted, const char** at) {
+  return FindColonsBytes(p, end, 0, last, wanted, at);
+}
+
+const ByteScanner kScanners[] = {
+    {"bytes", FindLineEndBytes, ScanClientLineFromStart, FindColonsFromStart},
+#ifdef HV_BYTESCAN_SSE2
+    {"SSE2", FindLineEndSse2, ScanClientLineSse2, FindColonsSse2},
+#endif
+#ifdef HV_BYTESCAN_AVX2
+    {"AVX2", FindLineEndAvx2, ScanClientLineAvx2, FindColonsAvx2},
+#endif
+};
+constexpr int kScannerCount = sizeof kScanners / sizeof kScanners[0];
+
+// How many of kScanners this processor runs: AVX2 needs AVX2 with POPCNT, BMI1 and BMI2,
+// as every processor with AVX2 has them. Asked once, when first needed (not during static
+// initialisation, so a parser called from another file's static initialiser is safe).
+int Usable() {
+#ifdef HV_BYTESCAN_AVX2
+  static const int usable = [] {
+    __builtin_cpu_init();
+    const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
+                      __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+    return avx2 ? kScannerCount : kScannerCount - 1;
+  }();
+  return usable;
+#else
+  return kScannerCount;
+#endif
+}
+
+// The fastest one this processor runs.
+const ByteScanner& Best() {
+  static const ByteScanner& best = kScanners[Usable() - 1];
+  return best;
+}
 
 }  // namespace
 
-const char* FindLineEnd(const char* p, const char* end) {
-#if defined(HV_BYTESCAN_AVX2)
-  if (kHasAvx2) return FindLineEndAvx2(p, end);
-#endif
-#if defined(HV_BYTESCAN_SSE2)
-  return FindLineEndSse2(p, end);
-#else
-  return FindLineEndBytes(p, end);
-#endif
+const ByteScanner* ByteScanners(int& count) {
+  count = Usable();
+  return kScanners;
+}
+
+const char* FindLineEnd(const char* p, const char* end) { return Best().findLineEnd(p, end); }
+
+bool ScanClientLine(const char* p, const char* end, const char*& lineEnd) {
+  return Best().scanClientLine(p, end, lineEnd);
 }
 
 unsigned FindColons(const char* p, const char* end, unsigned last, std::uint64_t wanted, const char** at) {
-#if defined(HV_BYTESCAN_AVX2)
-  if (kHasAvx2) return FindColonsAvx2(p, end, last, wanted, at);
-#endif
-#if defined(HV_BYTESCAN_SSE2)
-  return FindColonsSse2(p, end, last, wanted, at);
-#else
-  return FindColonsBytes(p, end, 0, last, wanted, at);
-#endif
-}
-
-bool ScanClientLine(const char* p, const char* end, const char*& lineEnd) {
-#if defined(HV_BYTESCAN_AVX2)
-  if (kHasAvx2) return ScanClientLineAvx2(p, end, lineEnd);
-#endif
-#if defined(HV_BYTESCAN_SSE2)
-  return ScanClientLineSse2(p, end, lineEnd);
-#else
-  return ScanClientLineBytes(p, end, 0, lineEnd);
-#endif
+  return Best().findColons(p, end, last, wanted, at);
 }
 
 }  // namespace hv

@@ -26,6 +26,16 @@ bool ScanClientLine(const char* p, const char* end, const char*& lineEnd);
 // others, which are only counted. Returns the number of colons passed (at most `last`).
 unsigned FindColons(const char* p, const char* end, unsigned last, std::uint64_t wanted, const char** at);
 
+// The implementations, for tests that hold them against each other: byte by byte, SSE2
+// (x86-64 builds) and AVX2 (when the processor has it). The last is the one in use.
+struct ByteScanner {
+  const char* name;
+  const char* (*findLineEnd)(const char* p, const char* end);
+  bool (*scanClientLine)(const char* p, const char* end, const char*& lineEnd);
+  unsigned (*findColons)(const char* p, const char* end, unsigned last, std::uint64_t wanted, const char** at);
+};
+const ByteScanner* ByteScanners(int& count);
+
 // Field 4 of a line, starting at `f`, upper-cased equals "ATC"; (c | 0x20) folds exactly
 // 'A'/'a', 'T'/'t' and 'C'/'c'.
 inline bool IsAtcField(const char* f, const char* lineEnd) {
