@@ -136,9 +136,4 @@ TEST(BodyTooLarge, TheLimitItselfIsAllowedOneByteMoreIsNot) {
   EXPECT_TRUE(hv::BodyTooLarge(10, 1, 10));
 }
 
-TEST(ErrorTexts, NamedCounts) {
-  EXPECT_EQ(hv::UnknownErrorText(12157), "Error 12157");
-  EXPECT_EQ(hv::IncompleteBodyText(5, 100005), "Download incomplete: 5 of 100005 bytes received");
-}
-
 }  // namespace
