@@ -68,4 +68,9 @@ struct ModuleState {
   CommandDelivery deliverCommand = nullptr;
 };
 
+// Puts every field back to its value at load. The module's image can stay mapped
+// after unload while a download it abandoned winds down; a new load then finds the
+// state of the last run unless shutdown resets it.
+void resetModuleState(ModuleState& state);
+
 }  // namespace hv

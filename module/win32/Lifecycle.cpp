@@ -17,6 +17,7 @@
 #include "module/win32/Configuration.h"
 #include "module/win32/DialogThread.h"
 #include "module/win32/ModuleThreads.h"
+#include "module/win32/SimIpc.h"
 #include "module/win32/WorkerLoop.h"
 #include "voice/win32/CommandDelivery.h"
 #include "voice/win32/RemoteSender.h"
@@ -97,11 +98,12 @@ void stopModule() {
   abortFeedDownloads();
   joinModuleThreads(kJoinBound);
 
+  // No thread of the module uses the tables or the IPC client any more. The client is
+  // closed without a word to the simulator, so that a new load of a module image that
+  // stayed mapped connects afresh.
+  SimIpc::close();
   StationTableGuard guard(state.tableLock);
-  state.currentTable.records = nullptr;
-  state.currentTable.count = 0;
-  state.selectedStation = nullptr;
-  for (NetworkFeed& feed : state.feeds) feed.table = StationTable{};
+  resetModuleState(state);
 }
 
 }  // namespace hv

@@ -7,6 +7,7 @@
 
 #include <thread>
 
+#include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ModuleHost.h"
 #include "tests/support/ModuleThreadsProbe.h"
 #include "tests/support/WinTestSupport.h"
@@ -179,6 +180,49 @@ TEST_F(ModuleStartup, UnloadRightAfterStartReturnsQuickly) {
   sim.installRogerWilco();
   initialise(0);
   expectQuickUnloadLeavingNoThread();
+}
+
+// Unload while the feeds are busy: one blocked in a download that never answers, the
+// other in its minute-long pause after a successful load. The blocked download is
+// abandoned: its transfer ends when the server gives up, and keeps the module's image
+// mapped until then. A new load meanwhile must start from a clean state.
+TEST_F(ModuleStartup, UnloadDuringDownloadsAndPausesReturnsQuickly) {
+  hvtest::LoopbackHttpServer server;
+  server.addFile("/vatsim/status.txt", "url0=" + server.url("/vatsim/data.txt") + "\n");
+  server.addFile("/vatsim/data.txt", "!GENERAL:\nCONNECTED CLIENTS = 0\n!CLIENTS:\n");
+  server.addFile("/ivao/status.txt", "");
+  server.setBehaviour("/ivao/status.txt", hvtest::HttpBehaviour::Stall);
+  sim.writeIni("[NETWORK]\nVatsimStatusUrl=" + server.url("/vatsim/status.txt") +
+               "\nIvaoStatusUrl=" + server.url("/ivao/status.txt") + "\n");
+  sim.installRogerWilco();
+  using SetMode = std::uint32_t __stdcall(std::uint32_t);
+  using GetStatus = std::uint32_t __stdcall(void*);
+
+  initialise(0);
+  host.exported<SetMode>("HALLVOXEN_Set_Mode")(1);
+  ASSERT_TRUE(server.waitForRequests("/vatsim/data.txt", 1, 5s));
+  ASSERT_TRUE(server.waitForRequests("/ivao/status.txt", 1, 5s));
+  std::this_thread::sleep_for(300ms);
+  EXPECT_LT(host.deinitialise(), 200ms);
+
+  // Loaded again while the abandoned transfer still runs: same image, fresh state.
+  HMODULE first = host.module();
+  host.unload();
+  ASSERT_TRUE(host.load(hvtest::binPath("Hallvoxen.dll")));
+  EXPECT_EQ(host.module(), first) << "the image stays mapped while the transfer runs";
+  initialise(0);
+  unsigned char record[192];
+  EXPECT_EQ(host.exported<GetStatus>("HALLVOXEN_Get_Status")(record), 0u) << "control is off at every load";
+  host.exported<SetMode>("HALLVOXEN_Set_Mode")(1);
+  EXPECT_EQ(host.exported<GetStatus>("HALLVOXEN_Get_Status")(record), 65534u);
+  ASSERT_TRUE(server.waitForRequests("/vatsim/status.txt", 2, 5s)) << "the feeds start again from the status file";
+  std::this_thread::sleep_for(700ms);
+  EXPECT_GE(moduleThreads(), kRunningThreads) << "the threads of the new run keep running";
+  EXPECT_LT(host.deinitialise(), 200ms);
+
+  server.stop();
+  for (int i = 0; i < 300 && moduleThreads() > 0; ++i) std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(moduleThreads(), 0) << "the abandoned transfers end once the server is gone";
 }
 
 TEST_F(ModuleStartup, UnloadWithoutInitialisation) {
