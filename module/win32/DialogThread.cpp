@@ -74,6 +74,11 @@ void DialogThread() {
   state.dialogShowing = 0;
 }
 
+void resetDialogThread() {
+  unloading = false;
+  savedWord = 0;
+}
+
 void closeDialogForUnload() {
   unloading = true;
   if (auto end = endDialog.load()) end();

@@ -28,4 +28,8 @@ void DialogThread();
 // ends, and nothing is shown any more.
 void closeDialogForUnload();
 
+// After the dialog thread has ended at shutdown: back to the state at load (a new dialog
+// may be shown, the saved word is 0 again).
+void resetDialogThread();
+
 }  // namespace hv

@@ -133,6 +133,11 @@ std::uint32_t tuneCom1(std::uint16_t frequency) {
   return error;
 }
 
+void resetSimulatorLink() {
+  SimIpc::close();
+  resetDialogThread();
+}
+
 void WorkerLoop() {
   ModuleState& state = moduleState();
   std::uint32_t connection = kNotConnected;

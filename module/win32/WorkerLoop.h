@@ -19,4 +19,9 @@ std::uint32_t tuneCom1(std::uint16_t frequency);
 // station table lock.
 bool readSimulator(SimReading& reading);
 
+// For shutdown, once every module thread has been joined: closes the IPC client and
+// forgets the dialog thread's state, so that a later start (even with the module's image
+// still mapped) connects and shows the dialog as after a fresh load.
+void resetSimulatorLink();
+
 }  // namespace hv

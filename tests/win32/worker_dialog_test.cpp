@@ -8,6 +8,7 @@
 #include "module/win32/Lifecycle.h"
 #include "module/win32/ModuleThreads.h"
 #include "module/win32/SimIpc.h"
+#include "module/win32/WorkerLoop.h"
 #include "tests/support/ModuleHost.h"
 #include "tests/support/SubstituteSimulator.h"
 #include "tests/support/WinTestSupport.h"
@@ -85,7 +86,7 @@ TEST_F(DialogThreadTest, WithoutRogerWilcoTheBoxIsShownInsteadOfTheDialog) {
   EXPECT_TRUE(sim.waitForBatch([](const SubstituteSimulator::Batch& b) { return b.hasWrite(0x0262); }, 0ms));
 }
 
-// Unloading marks the dialog thread for good; this is the last test of the program.
+// Unloading marks the dialog thread until it is reset.
 TEST_F(DialogThreadTest, UnloadEndsTheBoxAndTheDialogAtOnce) {
   state.status = hv::RogerWilcoMissing;
   ASSERT_TRUE(hv::startDialogThread(state));
@@ -108,6 +109,14 @@ TEST_F(DialogThreadTest, UnloadEndsTheBoxAndTheDialogAtOnce) {
   EXPECT_EQ(dialogsShown.load(), 0);
   hv::closeDialogForUnload();
   EXPECT_TRUE(endedForUnload.load()) << "the settings dialog's own end is called";
+
+  // Reset after shutdown: the next start of the module shows the dialog again.
+  hv::resetSimulatorLink();
+  EXPECT_FALSE(hv::SimIpc::isOpen());
+  releaseDialog = true;
+  ASSERT_TRUE(hv::startDialogThread(state));
+  ASSERT_TRUE(hv::joinModuleThreads(1000ms));
+  EXPECT_EQ(dialogsShown.load(), 1);
 }
 
 }  // namespace

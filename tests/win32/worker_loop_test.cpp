@@ -93,7 +93,7 @@ class WorkerLoopTest : public ::testing::Test {
   }
   void TearDown() override {
     stopWorker();
-    hv::SimIpc::close();
+    hv::resetSimulatorLink();
     destroyServer(sim);
   }
 
@@ -143,8 +143,8 @@ class WorkerLoopTest : public ::testing::Test {
 TEST_F(WorkerLoopTest, ConnectsInTheFirstCycleAfterTheWindowAppearsAndRegistersInThatCycle) {
   startWorker();
   Sleep(800);  // a few cycles without a server
-  auto appeared = Clock::now();
   createServer(sim);
+  auto appeared = Clock::now();
   ASSERT_TRUE(sim.waitForBatch(isReading, 3000ms));
   auto b = sim.servedBatches();
   ASSERT_GE(b.size(), 5u);
@@ -203,7 +203,7 @@ TEST_F(WorkerLoopTest, MenuEntryAndHotKeyTakeTheLowestFreeEntries) {
     startWorker();
     ASSERT_TRUE(waitUntil([&] { return count(server.servedBatches(), isReading) >= 3; }, 4000ms));
     stopWorker();
-    hv::SimIpc::close();
+    hv::resetSimulatorLink();
     auto batches = server.servedBatches();
     std::string menuItem = server.menuItemText();
     destroyServer(server);
