@@ -17,7 +17,6 @@
 #include "module/win32/Configuration.h"
 #include "module/win32/DialogThread.h"
 #include "module/win32/ModuleThreads.h"
-#include "module/win32/SimIpc.h"
 #include "module/win32/WorkerLoop.h"
 #include "voice/win32/CommandDelivery.h"
 #include "voice/win32/RemoteSender.h"
@@ -101,7 +100,7 @@ void stopModule() {
   // No thread of the module uses the tables or the IPC client any more. The client is
   // closed without a word to the simulator, so that a new load of a module image that
   // stayed mapped connects afresh.
-  SimIpc::close();
+  resetSimulatorLink();
   StationTableGuard guard(state.tableLock);
   resetModuleState(state);
 }

@@ -55,13 +55,13 @@ bool joinModuleThreads(std::chrono::milliseconds within) {
     if (left.count() <= 0) return false;
     // Wait for any one thread (the set may grow while we wait: a worker can still start a
     // dialog thread) or for a message sent to this thread.
+    // MWMO_INPUTAVAILABLE: a message that was sent before this wait, and that the thread
+    // has already seen in its queue, wakes the wait too.
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // answers sent messages
     DWORD count = static_cast<DWORD>(std::min<size_t>(running.size(), MAXIMUM_WAIT_OBJECTS - 1));
-    DWORD woke = MsgWaitForMultipleObjects(count, running.data(), FALSE, static_cast<DWORD>(left.count()),
-                                           QS_SENDMESSAGE);
-    if (woke == WAIT_OBJECT_0 + count) {
-      MSG msg;
-      PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // answers sent messages
-    }
+    MsgWaitForMultipleObjectsEx(count, running.data(), static_cast<DWORD>(left.count()), QS_SENDMESSAGE,
+                                MWMO_INPUTAVAILABLE);
   }
 }
 

@@ -3,10 +3,9 @@
 // started and joined, and the configuration file left alone.
 #include <gtest/gtest.h>
 
-#include <winsock.h>
-
 #include <thread>
 
+#include "tests/support/DatagramReceiver.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ModuleHost.h"
 #include "tests/support/ModuleThreadsProbe.h"
@@ -25,36 +24,6 @@ constexpr char kInvalidAddress[] = "Invalid IP Address in Hallvoxen.ini !\r\nRog
 
 // The three threads of a running module: two feeds and the worker loop.
 constexpr int kRunningThreads = 3;
-
-// A UDP socket on port 2464, standing in for the remote launcher.
-class LauncherPort {
- public:
-  LauncherPort() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(1, 1), &data);
-    socket_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    sockaddr_in local = {};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(2464);
-    bound_ = bind(socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
-    int timeout = 3000;
-    setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-  }
-  ~LauncherPort() {
-    closesocket(socket_);
-    WSACleanup();
-  }
-  bool bound() const { return bound_; }
-  std::string next() {
-    char buffer[1024];
-    int n = recv(socket_, buffer, sizeof buffer, 0);
-    return n < 0 ? "<none>" : std::string(buffer, n);
-  }
-
- private:
-  SOCKET socket_;
-  bool bound_ = false;
-};
 
 class ModuleStartup : public ::testing::Test {
  protected:
@@ -118,7 +87,7 @@ TEST_F(ModuleStartup, WithRogerWilcoTheThreadsStartAndUnloadJoinsThem) {
 }
 
 TEST_F(ModuleStartup, RemoteControlNeedsNoLocalRogerWilco) {
-  LauncherPort launcher;
+  hvtest::DatagramReceiver launcher;
   ASSERT_TRUE(launcher.bound());
   sim.writeIni("[REMOTE]\nRemote=yes\nRemoteAddress=127.0.0.1\n");
   EXPECT_TRUE(initialise(0).empty());

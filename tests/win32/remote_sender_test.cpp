@@ -1,44 +1,14 @@
 // Command datagrams on the wire: exactly the text's bytes to UDP port 2464.
 #include <gtest/gtest.h>
 
-#include <winsock.h>
-
 #include <chrono>
 
+#include "tests/support/DatagramReceiver.h"
 #include "voice/win32/RemoteSender.h"
 
 namespace {
 
-class Receiver {
- public:
-  Receiver() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(1, 1), &data);
-    socket_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    sockaddr_in local = {};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(2464);
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    bound_ = bind(socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
-    int timeout = 2000;
-    setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-  }
-  ~Receiver() {
-    closesocket(socket_);
-    WSACleanup();
-  }
-  bool bound() const { return bound_; }
-  // The next datagram's bytes, or "<none>" after two seconds.
-  std::string next() {
-    char buffer[2048];
-    int n = recv(socket_, buffer, sizeof buffer, 0);
-    return n < 0 ? "<none>" : std::string(buffer, n);
-  }
-
- private:
-  SOCKET socket_;
-  bool bound_ = false;
-};
+using Receiver = hvtest::DatagramReceiver;
 
 TEST(SendRemoteCommand, SendsExactlyTheTextsBytes) {
   Receiver receiver;

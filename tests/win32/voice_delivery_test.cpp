@@ -4,13 +4,13 @@
 // delivery the module installs at start-up.
 #include <gtest/gtest.h>
 
-#include <winsock.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "module/win32/Lifecycle.h"
+#include "tests/support/DatagramReceiver.h"
 #include "tests/support/WinTestSupport.h"
 #include "voice/portable/StationSelection.h"
 #include "voice/portable/VoiceCommands.h"
@@ -42,35 +42,7 @@ hv::SimReading reading(std::uint16_t frequency, double lat, double lon) {
   return r;
 }
 
-class UdpReceiver {
- public:
-  UdpReceiver() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(1, 1), &data);
-    socket_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    sockaddr_in local = {};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(2464);
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bound_ = bind(socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
-    int timeout = 2000;
-    setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-  }
-  ~UdpReceiver() {
-    closesocket(socket_);
-    WSACleanup();
-  }
-  bool bound() const { return bound_; }
-  std::string next() {
-    char buffer[1024];
-    int n = recv(socket_, buffer, sizeof buffer, 0);
-    return n < 0 ? "<none>" : std::string(buffer, n);
-  }
-
- private:
-  SOCKET socket_;
-  bool bound_ = false;
-};
+using UdpReceiver = hvtest::DatagramReceiver;
 
 // The module's own state of this process, set up as start-up leaves it in local mode,
 // with the stand-in voice program installed in "...\Roger Wilco\roger.exe".
