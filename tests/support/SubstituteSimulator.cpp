@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "module/portable/SimConversions.h"
+#include "tests/support/ModuleHost.h"
 
 namespace hvtest {
 
@@ -84,6 +85,12 @@ bool SubstituteSimulator::create(const std::string& title, bool visible) {
   SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubstituteSimulator::windowProc));
   return true;
+}
+
+bool SubstituteSimulator::createOn(ModuleHost& host) {
+  bool created = false;
+  host.run([&] { created = create(); });
+  return created;
 }
 
 void SubstituteSimulator::destroy() {
@@ -266,16 +273,6 @@ void SubstituteSimulator::get(std::uint32_t offset, void* data, std::uint32_t si
   std::memcpy(data, &space_[offset], size);
 }
 
-void SubstituteSimulator::setServerVersion(std::uint32_t version) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  put(kServerVersionOffset, &version, 4);
-}
-
-void SubstituteSimulator::setVersionWord(std::uint32_t word) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  put(kVersionWordOffset, &word, 4);
-}
-
 void SubstituteSimulator::setCom1(std::uint16_t frequency) {
   std::uint16_t bcd = 0;
   if (hv::bcdFromFrequency(frequency, bcd)) setCom1Bcd(bcd);
@@ -352,6 +349,13 @@ void SubstituteSimulator::setReplyFailure(bool fail) {
 std::vector<SubstituteSimulator::Batch> SubstituteSimulator::servedBatches() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return served_;
+}
+
+int SubstituteSimulator::countBatches(const std::function<bool(const Batch&)>& test) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  int n = 0;
+  for (const Batch& b : served_) n += test(b) ? 1 : 0;
+  return n;
 }
 
 void SubstituteSimulator::clearServedBatches() {

@@ -16,8 +16,8 @@
 // 1 without (this stand-in's own reading of the flag).
 //
 // The window belongs to the thread that calls create(), which must pump messages: with
-// tests/support/ModuleHost.h, host.run([&] { sim.create(); }). Everything else may be
-// called from any thread. Every batch served is recorded, parsed, for assertions.
+// tests/support/ModuleHost.h, createOn(host). Everything else may be called from any
+// thread. Every batch served is recorded, parsed, for assertions.
 #pragma once
 
 #include <windows.h>
@@ -30,6 +30,8 @@
 #include <vector>
 
 namespace hvtest {
+
+class ModuleHost;
 
 class SubstituteSimulator {
  public:
@@ -62,13 +64,13 @@ class SubstituteSimulator {
 
   // On the thread that is to own the window (it must pump messages).
   bool create(const std::string& title = "Substitute simulator", bool visible = false);
+  // create() run on the host's simulator thread.
+  bool createOn(ModuleHost& host);
   // From any thread.
   void destroy();
   HWND window() const { return window_; }
 
   // ---- the offset space
-  void setServerVersion(std::uint32_t version);
-  void setVersionWord(std::uint32_t word);  // marker and simulator version at 0x3308
   void setCom1(std::uint16_t frequency);    // MHz x 100, 10000..19999
   void setCom1Bcd(std::uint16_t bcd);
   std::uint16_t com1() const;               // MHz x 100
@@ -99,6 +101,7 @@ class SubstituteSimulator {
 
   // ---- what was served
   std::vector<Batch> servedBatches() const;
+  int countBatches(const std::function<bool(const Batch&)>& test) const;
   void clearServedBatches();
   // Waits until some served batch satisfies the test; returns whether one did.
   bool waitForBatch(const std::function<bool(const Batch&)>& test,
