@@ -1,13 +1,13 @@
 // Helpers for the tests of the tray program: the real Pelkorin.exe of this build as a
-// process, datagrams to UDP port 2464 on this computer, and what the tray shows on the
-// screen, read from the pixels Wine's system tray paints (a real observation of the
-// icon, not a value the program reports about itself).
+// process, datagrams to UDP port 2464 on this computer, real clicks and keys, and what
+// the tray shows on the screen, read from the pixels Wine's system tray paints (a real
+// observation of the icon, not a value the program reports about itself).
 #pragma once
 
-#include <winsock.h>
 #include <windows.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +19,23 @@ using namespace std::chrono_literals;
 constexpr UINT kPelkorinAboutCommand = 40005;
 constexpr UINT kPelkorinExitCommand = 40006;
 
+// Polls every 20 ms until `condition` holds; false after the time.
+template <typename Condition>
+bool waitUntil(Condition condition, std::chrono::milliseconds within = 5000ms) {
+  for (auto until = std::chrono::steady_clock::now() + within;; Sleep(20)) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= until) return false;
+  }
+}
+
+// Polls until `find` gives a window; null after the time.
+template <typename Find>
+HWND waitForWindow(Find find, std::chrono::milliseconds within = 5000ms) {
+  HWND found = nullptr;
+  waitUntil([&] { return (found = find()) != nullptr; }, within);
+  return found;
+}
+
 // One run of bin/Pelkorin.exe. The destructor ends a run that is still going: first
 // with Exit, then by force.
 class PelkorinProcess {
@@ -29,14 +46,14 @@ class PelkorinProcess {
   PelkorinProcess& operator=(const PelkorinProcess&) = delete;
 
   bool started() const { return process_ != nullptr; }
-  DWORD id() const { return id_; }
-  bool running() const;
+  bool running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
   // The exit code once the process has ended within the time.
-  std::optional<DWORD> waitForExit(std::chrono::milliseconds within = 10000ms) const;
-  // Its hidden window of class "TrayMainWindow", once it exists.
-  HWND waitForWindow(std::chrono::milliseconds within = 10000ms) const;
-  HWND window() const;  // null when it has none (now)
-  // Chooses Exit the way the menu does: WM_COMMAND 40006 posted to the window.
+  std::optional<DWORD> waitForExit(std::chrono::milliseconds within = 5000ms) const;
+  // Its hidden window of class "TrayMainWindow": now, or once it exists (null when the
+  // process ends first).
+  HWND window() const;
+  HWND waitForWindow() const;
+  // A menu command as the menu sends it: WM_COMMAND posted to the window.
   void postCommand(UINT command) const;
 
  private:
@@ -44,49 +61,31 @@ class PelkorinProcess {
   DWORD id_ = 0;
 };
 
-// Sends one datagram with exactly these bytes to 127.0.0.1:port from a new socket.
-bool sendDatagram(const std::string& bytes, unsigned short port = 2464);
+// Starts Pelkorin once port 2464 is free (other tests on this computer may hold it for a
+// moment, even from another Wine prefix) and waits for its window. A start that lost the
+// port to another program in the meantime (another developer's test, say) shows the bind
+// box: it is answered, and Pelkorin ended and started again. Null when Pelkorin does not
+// come up listening.
+std::unique_ptr<PelkorinProcess> startListeningPelkorin();
 
-// A UDP socket of the test bound to a port of this computer (to take it from Pelkorin).
-class HeldPort {
- public:
-  explicit HeldPort(unsigned short port = 2464);
-  ~HeldPort();
-  HeldPort(const HeldPort&) = delete;
-  HeldPort& operator=(const HeldPort&) = delete;
-  bool bound() const { return bound_; }
-  // Waits for a datagram; its bytes, or nothing after the time.
-  std::optional<std::string> receive(std::chrono::milliseconds within = 2000ms);
-
- private:
-  SOCKET socket_ = INVALID_SOCKET;
-  bool bound_ = false;
-};
+// Sends one datagram with exactly these bytes to 127.0.0.1:2464 from a new socket.
+bool sendDatagram(const std::string& bytes);
 
 // What the system tray shows: no icon, Pelkorin's contact icon (green display), its
 // no-contact icon (the display struck through in red), or something else.
 enum class TrayLook { Absent, Contact, NoContact, Unknown };
 const char* toString(TrayLook look);
-
-// Waits until nobody holds the UDP port (other tests on this computer may, for a
-// moment, even from another Wine prefix); true once a test bind has succeeded.
-bool waitUntilPortFree(unsigned short port = 2464, std::chrono::milliseconds within = 30000ms);
-
-// The tray icons Wine shows, as windows of its stand-alone system tray.
-std::vector<HWND> trayIconWindows();
-// Reads the pixels of the one tray icon on the screen.
 TrayLook lookAtTray();
 // Waits until the tray shows `look`; false after the time.
 bool waitForTray(TrayLook look, std::chrono::milliseconds within = 10000ms);
 
-// Real input through the window system, at screen positions.
-void rightClickAt(POINT where);
-void leftClickAt(POINT where);
-void pressKey(WORD virtualKey);
-// The centre of the one tray icon, if there is one.
+// The centre of the one tray icon on screen, if there is exactly one.
 std::optional<POINT> trayIconCentre();
-
 // The popup menu window ("#32768") on screen now, if any.
 HWND visiblePopupMenu();
+
+// Real input through the window system.
+void rightClickAt(POINT where);
+void pressKey(WORD virtualKey);
 
 }  // namespace hvtest

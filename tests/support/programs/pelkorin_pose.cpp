@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
+#include <string>
 
 #include "tests/support/PelkorinProcess.h"
 #include "tests/support/WinTestSupport.h"
@@ -16,63 +16,44 @@ namespace {
 
 using namespace hvtest;
 
-HWND waitFor(HWND (*find)(), int ms) {
-  HWND found = nullptr;
-  for (int waited = 0; !(found = find()) && waited < ms; waited += 20) Sleep(20);
-  return found;
-}
-
-HWND trayWindow() { return FindWindowA("TrayMainWindow", "Hallvoxen"); }
 HWND aboutBox() { return FindWindowA("#32770", "Pelkorin"); }
-HWND standaloneTray() { return FindWindowA("__winex11_standalone_tray", nullptr); }
 
-void printArea(RECT area, int margin) {
-  std::printf("%ld %ld %ld %ld\n", area.left > margin ? area.left - margin : 0L, area.top > margin ? area.top - margin : 0L,
-              area.right - area.left + 2 * margin, area.bottom - area.top + 2 * margin);
+// The window's area with a margin, printed once it has had time to paint.
+int printArea(HWND window, HWND alsoTake = nullptr) {
+  if (!window) return 1;
+  Sleep(300);
+  RECT area = {}, more = {};
+  GetWindowRect(window, &area);
+  if (alsoTake && GetWindowRect(alsoTake, &more)) UnionRect(&area, &area, &more);
+  const long margin = 8, left = area.left > margin ? area.left - margin : 0, top = area.top > margin ? area.top - margin : 0;
+  std::printf("%ld %ld %ld %ld\n", left, top, area.right - area.left + 2 * margin, area.bottom - area.top + 2 * margin);
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
-  const char* pose = argv[1];
-  HWND main = waitFor(trayWindow, 10000);
+  const std::string pose = argc == 2 ? argv[1] : "";
+  HWND main = waitForWindow([] { return FindWindowA("TrayMainWindow", "Hallvoxen"); }, 10000ms);
   if (!main) {
     std::fprintf(stderr, "Pelkorin is not running\n");
     return 1;
   }
-
-  if (std::strcmp(pose, "menu") == 0) {
-    if (!waitFor([] { return trayIconWindows().size() == 1 ? trayIconWindows()[0] : HWND(); }, 10000)) return 1;
-    auto icon = trayIconCentre();
-    rightClickAt(*icon);
-    HWND menu = waitFor(visiblePopupMenu, 5000);
-    if (!menu) return 1;
-    Sleep(300);  // let it paint
-    RECT menuRect, trayRect = {};
-    GetWindowRect(menu, &menuRect);
-    if (HWND tray = standaloneTray()) GetWindowRect(tray, &trayRect);
-    RECT both;
-    UnionRect(&both, &menuRect, &trayRect);
-    printArea(both, 8);
-    return 0;
+  if (pose == "menu") {
+    if (!waitUntil([] { return trayIconCentre().has_value(); }, 10000ms)) return 1;
+    rightClickAt(*trayIconCentre());
+    return printArea(waitForWindow(visiblePopupMenu), FindWindowA("__winex11_standalone_tray", nullptr));
   }
-  if (std::strcmp(pose, "about") == 0) {
+  if (pose == "about") {
     PostMessageA(main, WM_COMMAND, MAKEWPARAM(kPelkorinAboutCommand, 0), 0);
-    HWND box = waitFor(aboutBox, 5000);
-    if (!box) return 1;
-    Sleep(300);
-    RECT rect;
-    GetWindowRect(box, &rect);
-    printArea(rect, 8);
-    return 0;
+    return printArea(waitForWindow(aboutBox));
   }
-  if (std::strcmp(pose, "close") == 0) {
+  if (pose == "close") {
     if (visiblePopupMenu()) pressKey(VK_ESCAPE);
     if (aboutBox()) answerMessageBox("Pelkorin");
     return 0;
   }
-  if (std::strcmp(pose, "exit") == 0) {
+  if (pose == "exit") {
     DWORD process = 0;
     GetWindowThreadProcessId(main, &process);
     HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process);
