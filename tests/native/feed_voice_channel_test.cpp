@@ -1,4 +1,5 @@
-// The voice channel search in a VATSIM controller's information text.
+// The voice channel search in a VATSIM controller's information text: rule by rule, and
+// against the plain search on random texts.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,21 +13,6 @@
 namespace hv {
 namespace {
 
-using namespace std::string_literals;
-
-struct VoiceCase {
-  const char* name;
-  const char* callsign;
-  std::uint16_t frequency;
-  std::string info;
-  std::string channel;  // empty: none found
-};
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-  return s;
-}
-
 AtcStation Station(const char* callsign, std::uint16_t frequency) {
   AtcStation s;
   std::memset(&s, 0, sizeof s);
@@ -37,13 +23,22 @@ AtcStation Station(const char* callsign, std::uint16_t frequency) {
 
 TEST(ExtractVoiceChannel, TokenRules) {
   const std::string h120(120, 'h');
-  const VoiceCase cases[] = {
+  const std::string H120(120, 'H');
+  const struct {
+    const char* name;
+    const char* callsign;
+    std::uint16_t frequency;
+    std::string info;
+    std::string channel;  // empty: none found
+  } cases[] = {
       // host names
       {"host name token", "EDDF_TWR", 11990, "A.B.C/EDDF_TWR", "A.B.C/EDDF_TWR"},
       {"upper-cased", "NONE_CTR", 11990, "$ rw.liveatc.net/czwg_ctr", "RW.LIVEATC.NET/CZWG_CTR"},
-      {"host token ends before a separator", "NONE_CTR", 11990, "rw.a.net/chan^\xA7more", "RW.A.NET/CHAN"},
+      {"host token ends before ^", "NONE_CTR", 11990, "rw.a.net/chan^\xA7more", "RW.A.NET/CHAN"},
       {"... before a blank", "NONE_CTR", 11990, "rw.a.net/ch an", "RW.A.NET/CH"},
       {"... before a comma", "NONE_CTR", 11990, "rw.a.net/ch,an", "RW.A.NET/CH"},
+      {"... before a colon", "NONE_CTR", 11990, "rw.a.net/ch:an", "RW.A.NET/CH"},
+      {"... before 0xA7", "NONE_CTR", 11990, "rw.a.net/ch\xA7" "an", "RW.A.NET/CH"},
       {"... at the end of the text", "NONE_CTR", 11990, "rw.a.net/ch/an", "RW.A.NET/CH/AN"},
       {"a / at the text's end ends its own token", "NONE_CTR", 11990, "rw.a.net/", "RW.A.NET/"},
       {"two dots in a row: no host", "NONE_CTR", 11990, "A..B.C/X", ""},
@@ -52,16 +47,12 @@ TEST(ExtractVoiceChannel, TokenRules) {
       {"leading and trailing dots are allowed", "NONE_CTR", 11990, ".a.b./x", ".A.B./X"},
       {"non-ASCII byte is no letter", "NONE_CTR", 11990, "h\xE9.a.b/x", ""},
       {"a / before it spoils the host name", "NONE_CTR", 11990, "//www.x.org/contact", ""},
-      {"http without colon", "NONE_CTR", 11990, "http//www.x.org/y", ""},
       // frequency
       {"frequency token without dots", "EDDF_TWR", 12345, "xyz/123.450", "XYZ/123.450"},
       {"frequency token ends after 7 characters", "NONE_CTR", 12345, "voice/123.450abc", "VOICE/123.450"},
-      {"frequency of 118.10 is 118.100", "NONE_CTR", 11810, "$ a/118.100", "A/118.100"},
       {"short frequency text matches at the end of the text", "NONE_CTR", 9900, "a/99.000", "A/99.000"},
       {"... but not when more follows", "NONE_CTR", 9900, "a/99.000 b", ""},
       {"frequency 0 is 0.000", "NONE_CTR", 0, "a/0.000", "A/0.000"},
-      {"six decimals of a host token do not make a frequency", "NONE_CTR", 12395, "rw.liveatc.net/123.95",
-       "RW.LIVEATC.NET/123.95"},
       {"/ right after a separator starts its token", "NONE_CTR", 12345, "tune /123.450 now", "/123.450"},
       // callsign
       {"callsign token without dots", "LOWW_DEL", 12212, "$ vacc-aut/loww_del", "VACC-AUT/LOWW_DEL"},
@@ -70,18 +61,16 @@ TEST(ExtractVoiceChannel, TokenRules) {
       {"NO VOICE/callsign", "LFFF_CTR", 12810, "NO VOICE/LFFF_CTR", "VOICE/LFFF_CTR"},
       {"an empty callsign begins every text", "", 11990, "abc/def", "ABC/"},
       {"frequency is tried before the callsign", "123.45", 12345, "a/123.450x", "A/123.450"},
-      // separators
-      {"0xA7 separator", "NONE_CTR", 11990, "text\xA7rw.a.net/c", "RW.A.NET/C"},
+      // separators and bytes
       {"UTF-8 section sign: the token starts after 0xA7", "NONE_CTR", 11990, "text^\xC2\xA7rw.a.net/c", "RW.A.NET/C"},
-      {"double-encoded section sign", "NONE_CTR", 11990, "text^\xC3\x82\xC2\xA7rw.a.net/c^\xC3\x82\xC2\xA7x",
-       "RW.A.NET/C"},
       {"0xC2 alone is no separator", "NONE_CTR", 11990, "\xC2rw.a.net/c", ""},
       {"only ASCII letters are upper-cased", "NONE_CTR", 11990, "rw.a.net/caf\xE9", "RW.A.NET/CAF\xE9"},
       {"first token wins", "NONE_CTR", 11990, "a.b.c/one b.c.d/two", "A.B.C/ONE"},
       {"no slash", "NONE_CTR", 11990, "Frankfurt Tower", ""},
-      {"empty", "NONE_CTR", 11990, "", ""},
       // length
-      {"token of 128 characters is taken", "NONE_CTR", 11990, h120 + ".a.b/xyz", Upper(h120) + ".A.B/XYZ"},
+      {"token of 128 characters is taken", "NONE_CTR", 11990, h120 + ".a.b/xyz", H120 + ".A.B/XYZ"},
+      {"... starting 127 characters before its /", "NONE_CTR", 11990, "x " + std::string(123, 'h') + ".a.b/",
+       std::string(123, 'H') + ".A.B/"},
       {"token of 129 characters is passed over, a later one taken", "NONE_CTR", 11990,
        h120 + ".a.b/xyzw c.d.e/ok", "C.D.E/OK"},
       {"a long frequency token is passed over too", "NONE_CTR", 12345, std::string(121, 'h') + "/123.450 a/123.450", "A/123.450"},
@@ -89,10 +78,9 @@ TEST(ExtractVoiceChannel, TokenRules) {
       {"text is cut to 1023 characters", "NONE_CTR", 11990, std::string(1017, ' ') + "a.b.c/d", "A.B.C/"},
       {"nothing after the cut", "NONE_CTR", 11990, std::string(1018, ' ') + "a.b.c/d", ""},
   };
-  for (const VoiceCase& c : cases) {
+  for (const auto& c : cases) {
     AtcStation s = Station(c.callsign, c.frequency);
-    const bool found = ExtractVoiceChannel(s, c.info);
-    EXPECT_EQ(found, !c.channel.empty()) << c.name;
+    EXPECT_EQ(ExtractVoiceChannel(s, c.info), !c.channel.empty()) << c.name;
     EXPECT_EQ(std::string(s.voiceChannel), c.channel) << c.name;
     for (std::size_t i = std::strlen(s.voiceChannel); i < sizeof s.voiceChannel; ++i) {
       ASSERT_EQ(s.voiceChannel[i], 0) << c.name << ": byte " << i << " written after the text";
@@ -122,6 +110,7 @@ TEST(ExtractVoiceChannel, SameAsThePlainSearchOnRandomTexts) {
   }
 }
 
+// The search writes the frequency text without printf; it must be what "%03.3f" gives.
 TEST(FrequencyText, AsPrintfWritesItForEveryFrequency) {
   for (unsigned f = 0; f <= 65535; ++f) {
     char expected[32];
