@@ -77,7 +77,9 @@ const std::string kApp = Client("EDDF_APP", "ATC", "120.800", "50.0", "8.5", "5"
 const std::string kAppRow = "12080\tEDDF_APP\t\t50.000000\t8.500000\t5\t150\n";
 const std::string kPilot = Client("DLH4AB", "PILOT", "", "49.9", "8.9", "", "");
 
-// One ATC line with the given fields after the frequency, and its row.
+const std::string kNoTable = "(no table)";
+
+// A clients file of one ATC line with the given fields after the frequency.
 std::string Atc(const std::string& lat, const std::string& lon, const std::string& facility, const std::string& range) {
   return ClientsFile({Client("A", "ATC", "118.100", lat, lon, facility, range)}, "1");
 }
@@ -86,7 +88,7 @@ TEST(BuildStationTable, ClientLines) {
   const struct {
     const char* name;
     std::string clients;
-    std::string table;  // as hallvoxen-stations prints it
+    std::string table;  // as hallvoxen-stations prints it, or kNoTable when the build fails
   } cases[] = {
       {"ATC lines in file order, pilots skipped", ClientsFile({kPilot, kTwr, kPilot, kApp}, "4"), kTwrRow + kAppRow},
       {"a count of 0 gives an empty table", ClientsFile({kTwr, kApp}, "0"), ""},
@@ -125,31 +127,24 @@ TEST(BuildStationTable, ClientLines) {
        ClientsFile({Client("EDDF_TWR", "ATC", "119.900", "1", "2", "4", "50", "$ rw.liveatc.net/eddf_twr^\xA7" "Tower")},
                    "1"),
        "11990\tEDDF_TWR\tRW.LIVEATC.NET/EDDF_TWR\t1.000000\t2.000000\t4\t50\n"},
+      // no "CONNECTED CLIENTS" in "!GENERAL": no table
+      {"empty text", "", kNoTable},
+      {"only the voice clients key", "!GENERAL\nCONNECTED VOICE CLIENTS = 1\n!CLIENTS\n" + kTwr + "\n", kNoTable},
+      {"not inside !GENERAL", "CONNECTED CLIENTS = 1\n!CLIENTS\n" + kTwr + "\n", kNoTable},
+      {"past the section's end", "!GENERAL\n!CLIENTS\nCONNECTED CLIENTS = 1\n" + kTwr + "\n", kNoTable},
+      {"header behind a BOM", "\xEF\xBB\xBF!GENERAL\nCONNECTED CLIENTS = 1\n!CLIENTS\n" + kTwr + "\n", kNoTable},
+      {"a 404 page", "<html><body>404 Not Found</body></html>", kNoTable},
   };
   for (const auto& c : cases) {
     StationTable table;
-    ASSERT_TRUE(BuildStationTable(c.clients, nullptr, table)) << c.name;
-    EXPECT_EQ(StationTableText(table), c.table) << c.name;
-    EXPECT_EQ(table.count == 0, table.records == nullptr) << c.name << ": an empty table has no array";
-  }
-}
-
-TEST(BuildStationTable, FailsWithoutTheClientCount) {
-  const std::string texts[] = {
-      "",
-      "!GENERAL\nCONNECTED VOICE CLIENTS = 1\n!CLIENTS\n" + kTwr + "\n",
-      "CONNECTED CLIENTS = 1\n!CLIENTS\n" + kTwr + "\n",                        // not inside !GENERAL
-      "!GENERAL\n!CLIENTS\nCONNECTED CLIENTS = 1\n" + kTwr + "\n",              // past the section's end
-      "\xEF\xBB\xBF!GENERAL\nCONNECTED CLIENTS = 1\n!CLIENTS\n" + kTwr + "\n",  // header behind a BOM
-      "<html><body>404 Not Found</body></html>",
-  };
-  for (const std::string& text : texts) {
-    StationTable table;
-    ASSERT_TRUE(BuildStationTable(ClientsFile({kTwr}, "1"), nullptr, table));
+    ASSERT_TRUE(BuildStationTable(ClientsFile({kApp}, "1"), nullptr, table));
     const AtcStation* before = table.records.get();
-    EXPECT_FALSE(BuildStationTable(text, nullptr, table)) << text;
-    EXPECT_EQ(table.records.get(), before) << "a failed build leaves the table as it was";
-    EXPECT_EQ(table.count, 1);
+    const bool built = BuildStationTable(c.clients, nullptr, table);
+    EXPECT_EQ(built ? StationTableText(table) : kNoTable, c.table) << c.name;
+    if (!built) {
+      EXPECT_EQ(table.records.get(), before) << c.name << ": a failed build leaves the table as it was";
+    }
+    EXPECT_EQ(table.count == 0, table.records == nullptr) << c.name << ": an empty table has no array";
   }
 }
 
