@@ -63,7 +63,8 @@ TEST(GoldenTables, RealNetworkFiles) {
     ASSERT_TRUE(Read(kNetworks + name, clients)) << name;
     StationTable table;
     const bool built = BuildStationTable(clients, nullptr, table);
-    if (Read(std::string(HV_SOURCE_DIR) + "/tests/golden/networks/" + name.substr(0, name.size() - 4) + ".tsv", golden)) {
+    const std::string goldenPath = std::string(HV_SOURCE_DIR) + "/tests/golden/networks/" + name;
+    if (Read(goldenPath.substr(0, goldenPath.size() - 4) + ".tsv", golden)) {
       ASSERT_TRUE(built) << name;
       EXPECT_EQ(StationTableText(table), golden) << name;
       ++compared;
@@ -94,7 +95,8 @@ TEST(GoldenTables, RealStatusFiles) {
     const char* url0;
     const char* url1;
   } cases[] = {
-      {"status-vatsim-offsetxx-1.txt", "http://info.vroute.net/vatsim-data.txt", "http://info.vroute.net/vatsim-servers.txt"},
+      {"status-vatsim-offsetxx-1.txt", "http://info.vroute.net/vatsim-data.txt",
+       "http://info.vroute.net/vatsim-servers.txt"},
       {"status-vatsim-tarakanbg-1.txt", "http://www.pcflyer.net/DataFeed/vatsim-data.txt",
        "http://www.pcflyer.net/DataFeed/vatsim-servers.txt"},
       {"status-vatsim-tdawe-1.txt", "http://www.net-flyer.net/DataFeed/vatsim-data.txt",

@@ -66,8 +66,7 @@ TEST(InstallStationTable, WhatSelectionSeesAfterwards) {
     EXPECT_EQ(old.count, oldCount) << c.name;
     EXPECT_EQ(state.feeds[c.into].table.count, c.empty ? 0 : 2) << c.name;
     EXPECT_EQ(state.currentTable.records, c.publishes ? state.feeds[c.into].table.records.get() : shown) << c.name;
-    EXPECT_EQ(state.currentTable.count, c.publishes ? state.feeds[c.into].table.count : state.feeds[c.shown].table.count)
-        << c.name;
+    EXPECT_EQ(state.currentTable.count, state.feeds[c.publishes ? c.into : c.shown].table.count) << c.name;
     EXPECT_EQ(state.selectedStation, c.stationCleared ? nullptr : selected) << c.name;
   }
 }

@@ -73,7 +73,8 @@ TEST(ExtractVoiceChannel, TokenRules) {
        std::string(123, 'H') + ".A.B/"},
       {"token of 129 characters is passed over, a later one taken", "NONE_CTR", 11990,
        h120 + ".a.b/xyzw c.d.e/ok", "C.D.E/OK"},
-      {"a long frequency token is passed over too", "NONE_CTR", 12345, std::string(121, 'h') + "/123.450 a/123.450", "A/123.450"},
+      {"a long frequency token is passed over too", "NONE_CTR", 12345, std::string(121, 'h') + "/123.450 a/123.450",
+       "A/123.450"},
       {"the search goes on after the long token's /", "NONE_CTR", 11990, h120 + "a.b.c/d/x.y.z", ""},
       {"text is cut to 1023 characters", "NONE_CTR", 11990, std::string(1017, ' ') + "a.b.c/d", "A.B.C/"},
       {"nothing after the cut", "NONE_CTR", 11990, std::string(1018, ' ') + "a.b.c/d", ""},
@@ -93,9 +94,9 @@ TEST(ExtractVoiceChannel, TokenRules) {
 // none of that. Both must agree on any text.
 TEST(ExtractVoiceChannel, SameAsThePlainSearchOnRandomTexts) {
   std::mt19937 random(17);
-  const std::string pieces[] = {"/", "/", ".", ".", "a", "B", "7", " ", ",", "^", "\xA7", "\xC2", "-", "eddf_twr",
-                                "EDDF_TWR", "118.100", "118.10", "99.000", "rw.liveatc.net", "x.y.z", std::string(60, 'h'),
-                                std::string(130, 'q'), "\xE9"};
+  const std::string pieces[] = {"/", "/", ".", ".", "a", "B", "7", " ", ",", "^", "\xA7", "\xC2",
+                                "-", "eddf_twr", "EDDF_TWR", "118.100", "118.10", "99.000", "rw.liveatc.net",
+                                "x.y.z", std::string(60, 'h'), std::string(130, 'q'), "\xE9"};
   const char* callsigns[] = {"EDDF_TWR", "", "A", "118.1"};
   const std::uint16_t frequencies[] = {11810, 9900, 0, 65535, 12345};
   for (int round = 0; round < 20000; ++round) {

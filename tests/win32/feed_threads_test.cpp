@@ -58,7 +58,7 @@ class FeedThreadsTest : public ::testing::Test {
   hvtest::LoopbackHttpServer server;
 
   void SetUp() override {
-    ResetState();
+    hv::resetModuleState(state);
     hv::feedTiming() = hv::FeedTiming{1000ms, 200ms, 20ms};
     state.feeds[Vatsim].statusUrl = server.url(kVatsimStatus);
     state.feeds[Ivao].statusUrl = server.url(kIvaoStatus);
@@ -71,32 +71,16 @@ class FeedThreadsTest : public ::testing::Test {
     state.ivaoFeedStop = 1;
     state.stopSignal.wakeAll();
     hv::abortFeedDownloads();
-    EXPECT_TRUE(hv::joinModuleThreads(200ms));
-    EXPECT_LT(Ms(Clock::now() - start), 200);
+    EXPECT_TRUE(hv::joinModuleThreads(2000ms));
+    EXPECT_LT(Ms(Clock::now() - start), 200) << "unload must not wait for a pause or a download";
     server.stop();
-    ResetState();
+    hv::resetModuleState(state);
     hv::feedTiming() = hv::FeedTiming{};
   }
 
-  void ResetState() {
-    for (hv::NetworkFeed& feed : state.feeds) {
-      feed.statusUrl.clear();
-      feed.dataUrl.clear();
-      feed.voiceUrl.clear();
-      feed.rootFetched = feed.loaded = feed.attempted = 0;
-      feed.lastError.clear();
-      feed.table = hv::StationTable{};
-    }
-    state.currentTable.records = nullptr;
-    state.currentTable.count = 0;
-    state.currentTable.loaded = 0;
-    state.selectedStation = nullptr;
-    state.active = state.dialogShowing = 0;
-    state.network = Vatsim;
-    state.vatsimFeedStop = state.ivaoFeedStop = 0;
+  void Start(hv::Network n) {
+    ASSERT_TRUE(hv::startModuleThread(n == Vatsim ? hv::VatsimFeedThread : hv::IvaoFeedThread));
   }
-
-  void Start(hv::Network n) { ASSERT_TRUE(hv::startModuleThread(n == Vatsim ? hv::VatsimFeedThread : hv::IvaoFeedThread)); }
 
   void ServeVatsim() {
     server.addFile(kVatsimStatus, "; made up\r\nmsg0=Test\r\nurl0=" + server.url(kVatsimData) + "\r\n");
@@ -240,13 +224,14 @@ TEST_F(FeedThreadsTest, FailingServerLeavesTheLastGoodTableAndItsLoadedState) {
   for (long long gap : Intervals(kVatsimData)) EXPECT_GE(gap, 980);
 
   // A good file again replaces the table.
-  server.addFile(kVatsimData, "!GENERAL\r\nCONNECTED CLIENTS = 1\r\n!CLIENTS\r\nEDDF_TWR:1:N:ATC:119.900:50.0:8.5:" +
-                                  std::string(11, ':') + "4:50:" + std::string(15, ':') + "voice.example.net/eddf_twr:\r\n");
+  const std::string line =
+      "EDDF_TWR:1:N:ATC:119.900:50.0:8.5:" + std::string(11, ':') + "4:50:" + std::string(15, ':') + "a.b.c/d:";
+  server.addFile(kVatsimData, "!GENERAL\r\nCONNECTED CLIENTS = 1\r\n!CLIENTS\r\n" + line + "\r\n");
   server.setBehaviour(kVatsimData, HttpBehaviour::Serve);
   ASSERT_TRUE(WaitUntil([&] { return Table(Vatsim).second == 1; }, 2000ms));
   hv::StationTableGuard guard(state.tableLock);
   EXPECT_EQ(state.feeds[Vatsim].table.records[0].frequency, 11990);
-  EXPECT_STREQ(state.feeds[Vatsim].table.records[0].voiceChannel, "VOICE.EXAMPLE.NET/EDDF_TWR");
+  EXPECT_STREQ(state.feeds[Vatsim].table.records[0].voiceChannel, "A.B.C/D");
   EXPECT_EQ(state.currentTable.records, state.feeds[Vatsim].table.records.get());
 }
 
