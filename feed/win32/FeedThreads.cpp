@@ -44,6 +44,14 @@ void RunFeed(Network network) {
   }
 }
 
+// One download with the feed's own downloader; a failure leaves its text as the
+// network's last error.
+bool DownloadOrRecordError(StatusDownloader& downloader, Network network, const std::string& url, std::string& text) {
+  if (downloader.Download(url, text)) return true;
+  SetFeedError(moduleState(), network, downloader.statusText());
+  return false;
+}
+
 }  // namespace
 
 FeedTiming& feedTiming() {
@@ -57,10 +65,7 @@ bool FetchStatusFile(Network network) {
   StatusDownloader downloader(&AbortOf(network));
   downloader.reload = true;
   std::string text;
-  if (!downloader.Download(feed.statusUrl, text)) {
-    SetFeedError(state, network, downloader.statusText());
-    return false;
-  }
+  if (!DownloadOrRecordError(downloader, network, feed.statusUrl, text)) return false;
   // The URLs are kept as the file gives them, even past 255 characters: a cut URL would
   // name another file.
   std::string dataUrl;
@@ -81,17 +86,11 @@ bool FetchStationData(Network network) {
   StatusDownloader downloader(&AbortOf(network));
   downloader.reload = true;
   std::string clients;
-  if (!downloader.Download(feed.dataUrl, clients)) {
-    SetFeedError(state, network, downloader.statusText());
-    return false;
-  }
+  if (!DownloadOrRecordError(downloader, network, feed.dataUrl, clients)) return false;
   std::string voice;
   if (network == Ivao) {
     downloader.Close();
-    if (!downloader.Download(feed.voiceUrl, voice)) {
-      SetFeedError(state, network, downloader.statusText());
-      return false;
-    }
+    if (!DownloadOrRecordError(downloader, network, feed.voiceUrl, voice)) return false;
   }
   StationTable table;
   std::string_view voiceText(voice);

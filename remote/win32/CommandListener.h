@@ -2,15 +2,9 @@
 // that listens on UDP port 2464 and starts the voice program with every command text.
 #pragma once
 
-namespace hv {
+#include "common/portable/ErrorMessages.h"
 
-// Shown in the stop box captioned "Hallvoxen Error" (the not-found message is
-// kRogerWilcoMissingMessage of common/portable/ErrorMessages.h).
-constexpr char kWinSockStartupErrorText[] = "WinSock Error !\r\nPlease check for proper TCP/IP installation !";
-constexpr char kWinSockSocketErrorText[] =
-    "WinSock Error in socket() function !\r\nPlease check for proper TCP/IP installation !";
-constexpr char kWinSockBindErrorText[] =
-    "WinSock Error in bind() function !\r\nPlease check for proper TCP/IP installation !";
+namespace hv {
 
 // Reads the voice program's path from its App Paths key into pelkorin.rogerWilcoPath.
 // True when the key opened and the path is not empty (the file itself is not looked
