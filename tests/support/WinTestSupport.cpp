@@ -3,7 +3,6 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace hvtest {
@@ -18,10 +17,20 @@ std::string windowsPath(const std::string& unixPath) {
 std::string binPath(const std::string& fileName) { return windowsPath(HV_BIN_DIR) + "\\" + fileName; }
 
 std::string readFile(const std::string& path) {
-  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  // Opened through CreateFile rather than the C runtime, whose handles are inheritable: a
+  // program the module starts while a test is reading (the module inherits handles as
+  // the voice program expects) would otherwise carry this handle and could find its own
+  // log busy.
+  HANDLE file = CreateFileW(std::filesystem::u8path(path).wstring().c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string text;
+  char chunk[4096];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) text.append(chunk, got);
+  CloseHandle(file);
+  return text;
 }
 
 void writeFile(const std::string& path, const std::string& content) {
@@ -108,8 +117,11 @@ std::string SimInstallation::installRogerWilco() {
 std::vector<std::string> SimInstallation::rogerWilcoStarts() const {
   std::vector<std::string> lines;
   if (rogerWilcoPath_.empty()) return lines;
-  std::istringstream log(readFile(rogerWilcoPath_ + ".log"));
-  for (std::string line; std::getline(log, line);) lines.push_back(line);
+  const std::string log = readFile(rogerWilcoPath_ + ".log");
+  // A line without its line end is a start still being written: it counts once complete.
+  size_t begin = 0;
+  for (size_t end; (end = log.find('\n', begin)) != std::string::npos; begin = end + 1)
+    lines.push_back(log.substr(begin, end - begin));
   return lines;
 }
 

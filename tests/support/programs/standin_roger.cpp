@@ -10,9 +10,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::string log = std::string(self) + ".log";
   std::string line = std::string(GetCommandLineA()) + "\n";
 
-  // Several starts can overlap; appending in one write keeps their lines whole.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    HANDLE file = CreateFileA(log.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Several starts can overlap; appending in one write keeps their lines whole. The file
+  // is shared: a reader's handle may be open, even one this process inherited.
+  for (int attempt = 0; attempt < 500; ++attempt) {
+    HANDLE file = CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       DWORD written = 0;
       WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
