@@ -19,4 +19,20 @@ ReceivedRemoteCommand classifyRemoteCommand(const char* bytes, std::size_t recei
   return result;
 }
 
+bool readDottedDecimal(std::string_view text, std::uint8_t (&octets)[4]) {
+  std::size_t at = 0;
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0 && (at >= text.size() || text[at++] != '.')) return false;
+    unsigned value = 0;
+    std::size_t digits = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, ++digits) {
+      value = value * 10 + static_cast<unsigned>(text[at] - '0');
+      if (value > 255) return false;
+    }
+    if (digits == 0) return false;
+    octets[i] = static_cast<std::uint8_t>(value);
+  }
+  return at == text.size();
+}
+
 }  // namespace hv

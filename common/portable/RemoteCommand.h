@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace hv {
@@ -33,5 +34,11 @@ struct ReceivedRemoteCommand {
 // receive call delivered them; more than kMaxRemoteCommandBytes means the datagram
 // was too long, and it is ignored whole.
 ReceivedRemoteCommand classifyRemoteCommand(const char* bytes, std::size_t receivedBytes);
+
+// The four numbers of an address written as four decimal numbers from 0 to 255 joined by
+// dots, nothing else ("10.0.0.010" is 10.0.0.10). The configured address is checked as
+// decimal, so the sender reads it the same way; the system's own conversion would take
+// a leading 0 for octal and send to another computer.
+bool readDottedDecimal(std::string_view text, std::uint8_t (&octets)[4]);
 
 }  // namespace hv

@@ -51,4 +51,36 @@ TEST(ClassifyRemoteCommand, Table) {
   EXPECT_EQ(hv::classifyRemoteCommand(nullptr, 5).kind, RemoteCommandKind::Ignored);
 }
 
+// The sender's reading of a configured address: decimal even with leading zeros, and
+// nothing but four numbers and three dots.
+TEST(ReadDottedDecimal, Table) {
+  const struct {
+    const char* text;
+    bool read;
+    std::uint8_t octets[4];
+  } cases[] = {
+      {"192.168.1.20", true, {192, 168, 1, 20}},
+      {"10.0.0.010", true, {10, 0, 0, 10}},
+      {"010.001.000.255", true, {10, 1, 0, 255}},
+      {"0.0.0.0", true, {0, 0, 0, 0}},
+      {"10.0.0.256", false, {}},
+      {"10.0.0.1x", false, {}},
+      {"10.0.0.1 ", false, {}},
+      {" 10.0.0.1", false, {}},
+      {"10.0..1", false, {}},
+      {"10.0.0", false, {}},
+      {"10.0.0.1.", false, {}},
+      {"10.0.0.0x1", false, {}},
+      {"1e1.0.0.1", false, {}},
+      {"99999999999.0.0.1", false, {}},
+      {"", false, {}},
+  };
+  for (const auto& c : cases) {
+    std::uint8_t octets[4] = {7, 7, 7, 7};
+    EXPECT_EQ(hv::readDottedDecimal(c.text, octets), c.read) << c.text;
+    if (c.read)
+      for (int i = 0; i < 4; ++i) EXPECT_EQ(octets[i], c.octets[i]) << c.text << " number " << i;
+  }
+}
+
 }  // namespace

@@ -21,6 +21,14 @@ TEST(SendRemoteCommand, SendsExactlyTheTextsBytes) {
   }
 }
 
+TEST(SendRemoteCommand, LeadingZerosAreDecimalAsTheAddressCheckReadsThem) {
+  // Read as octal, the address would be 127.0.0.8 and nothing would arrive here.
+  Receiver receiver("127.0.0.10");
+  ASSERT_TRUE(receiver.bound());
+  EXPECT_TRUE(hv::SendRemoteCommand("127.0.0.010", "/leave"));
+  EXPECT_EQ(receiver.next(), "/leave");
+}
+
 TEST(SendRemoteCommand, HostNamesAreLookedUp) {
   Receiver receiver;
   ASSERT_TRUE(receiver.bound());

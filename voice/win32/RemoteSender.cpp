@@ -50,6 +50,11 @@ class UdpSocket {
 // address is used as it is: a reverse look-up would refuse LAN addresses without a
 // reverse record and could block for seconds on every heartbeat.
 bool resolveAddress(const std::string& remoteAddress, in_addr& address) {
+  std::uint8_t octets[4];
+  if (readDottedDecimal(remoteAddress, octets)) {
+    std::memcpy(&address, octets, sizeof address);  // network order is the written order
+    return true;
+  }
   unsigned long numeric = inet_addr(remoteAddress.c_str());
   if (numeric != INADDR_NONE) {
     address.s_addr = numeric;
