@@ -95,7 +95,9 @@ void stopModule() {
   state.workerStop = 1;
   state.stopSignal.wakeAll();
   abortFeedDownloads();
-  joinModuleThreads(kJoinBound);
+  // A thread that did not end in time keeps its stop flag and the state it works on:
+  // resetting them under it would let it run on for good.
+  if (!joinModuleThreads(kJoinBound)) return;
 
   // No thread of the module uses the tables or the IPC client any more. The client is
   // closed without a word to the simulator, so that a new load of a module image that

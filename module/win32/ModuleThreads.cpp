@@ -49,6 +49,11 @@ int runningModuleThreads() { return static_cast<int>(pruneEndedThreads().size())
 bool joinModuleThreads(std::chrono::milliseconds within) {
   auto deadline = std::chrono::steady_clock::now() + within;
   for (;;) {
+    // Answers the messages sent to this thread, also once every thread has ended: a batch
+    // whose sender stopped waiting for the reply may still be queued here, and it must be
+    // served while the buffer it points into is still loaded.
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     std::vector<HANDLE> running = pruneEndedThreads();
     if (running.empty()) return true;
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -57,8 +62,6 @@ bool joinModuleThreads(std::chrono::milliseconds within) {
     // dialog thread) or for a message sent to this thread.
     // MWMO_INPUTAVAILABLE: a message that was sent before this wait, and that the thread
     // has already seen in its queue, wakes the wait too.
-    MSG msg;
-    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // answers sent messages
     DWORD count = static_cast<DWORD>(std::min<size_t>(running.size(), MAXIMUM_WAIT_OBJECTS - 1));
     MsgWaitForMultipleObjectsEx(count, running.data(), static_cast<DWORD>(left.count()), QS_SENDMESSAGE,
                                 MWMO_INPUTAVAILABLE);

@@ -169,6 +169,24 @@ TEST_F(WorkerTest, TheBoxInPlaceOfTheDialogAndUnload) {
   EXPECT_EQ(dialogsShown.load(), 1);
 }
 
+// A dialog that ignores the request to end outlives the bounded join of unload: its
+// thread must keep the stop flags and state it sees, not find them reset under it.
+TEST_F(WorkerTest, AThreadThatOutlivesUnloadKeepsItsStopFlags) {
+  openClient();
+  ASSERT_TRUE(hv::startDialogThread(state));
+  ASSERT_TRUE(waitUntil([] { return dialogsShown.load() == 1; }));
+  const auto start = Clock::now();
+  hv::stopModule();
+  EXPECT_GE(Clock::now() - start, 9s) << "unload waited for the thread up to its bound";
+  EXPECT_EQ(hv::runningModuleThreads(), 1);
+  EXPECT_EQ(state.workerStop.load(), 1u);
+  EXPECT_EQ(state.vatsimFeedStop.load(), 1u);
+  EXPECT_EQ(state.ivaoFeedStop.load(), 1u);
+  EXPECT_EQ(state.dialogShowing.load(), 1u);
+  releaseDialog = true;
+  EXPECT_TRUE(hv::joinModuleThreads(3000ms));
+}
+
 // ---------------------------------------------------------------- the loop
 
 TEST_F(WorkerTest, EachActivationStartsOneDialogThreadAndClearsBothBytes) {
