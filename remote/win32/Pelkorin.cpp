@@ -116,4 +116,7 @@ int runPelkorin(HINSTANCE instance) {
 
 }  // namespace hv
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return hv::runPelkorin(instance); }
+// The listener thread is not waited for and may still be serving a datagram. Returning
+// from WinMain would destroy the globals it reads (the voice program's path) before the
+// process ends; ExitProcess ends that thread first.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { ExitProcess(static_cast<UINT>(hv::runPelkorin(instance))); }
