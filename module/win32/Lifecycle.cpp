@@ -13,6 +13,7 @@
 #include "common/win32/ErrorBox.h"
 #include "common/win32/RogerWilco.h"
 #include "common/win32/ScopedWin.h"
+#include "dialog/win32/SettingsDialog.h"
 #include "feed/win32/FeedThreads.h"
 #include "module/win32/Configuration.h"
 #include "module/win32/DialogThread.h"
@@ -63,6 +64,7 @@ void startModule() {
   state.simFolder = readSimulatorFolder();
   readConfiguration(state);
   state.deliverCommand = &deliverVoiceCommand;
+  registerSettingsDialog();
 
   if (state.remoteMode) {
     if (SendRemoteCommand(state.remoteAddress, kHeartbeatText)) {
@@ -103,6 +105,7 @@ void stopModule() {
   // closed without a word to the simulator, so that a new load of a module image that
   // stayed mapped connects afresh.
   resetSimulatorLink();
+  releaseSettingsDialog();
   StationTableGuard guard(state.tableLock);
   resetModuleState(state);
 }

@@ -1,0 +1,212 @@
+// The settings dialog: control on or off, the network, range checking, and the network's
+// ATC voice stations nearest first. Settings change only at OK or when a station is
+// picked; Cancel leaves everything as it was.
+#include "dialog/win32/SettingsDialog.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <vector>
+
+#include "api/portable/ControlApi.h"
+#include "dialog/portable/StationList.h"
+#include "dialog/win32/SettingsDialogResources.h"
+#include "module/win32/Configuration.h"
+#include "module/win32/DialogThread.h"
+#include "module/win32/Lifecycle.h"
+#include "module/win32/WorkerLoop.h"
+
+namespace hv {
+
+namespace {
+
+// Posted by the unload path: ends the dialog with result 0 on its own thread.
+constexpr UINT kEndForUnload = WM_APP + 0x48;
+
+// The list's rows as the last fill left them. Only the dialog's thread touches them.
+struct SettingsDialog {
+  bool listLoaded = false;
+  std::vector<StationRow> rows;
+  HFONT listFont = nullptr;  // made at the first opening, kept until unload
+  bool fontTried = false;    // a font that could not be made is not tried again
+};
+SettingsDialog dialog;
+
+std::atomic<bool> endRequested{false};
+std::atomic<HWND> openWindow{nullptr};
+
+HINSTANCE moduleInstance() {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(&moduleInstance), &module);
+  return module;
+}
+
+HWND item(HWND window, int id) { return GetDlgItem(window, id); }
+bool checked(HWND window, int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
+
+void enableChoices(HWND window, bool enable) {
+  for (int id : {IDC_VATSIM, IDC_IVAO, IDC_RANGE_CHECK}) EnableWindow(item(window, id), enable);
+}
+
+void forgetRows() {
+  dialog.rows.clear();
+  dialog.rows.shrink_to_fit();
+}
+
+void fillStationList(HWND window, Network network) {
+  StationList list = FillStationList(moduleState(), network);
+  dialog.listLoaded = list.loaded;
+  dialog.rows = std::move(list.rows);
+  HWND box = item(window, IDC_STATION_LIST);
+  SendMessageA(box, LB_RESETCONTENT, 0, 0);
+  for (const std::string& line : list.lines) SendMessageA(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+  if (!dialog.listLoaded) {
+    SetFocus(item(window, IDC_ACTIVE));
+    return;
+  }
+  SendMessageA(box, LB_SETCURSEL, 0, 0);
+  SetFocus(box);
+}
+
+void initialise(HWND window) {
+  if (!dialog.fontTried) {
+    dialog.fontTried = true;
+    dialog.listFont = CreateFontA(0, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, "FIXEDSYS");
+  }
+  if (dialog.listFont)
+    SendMessageA(item(window, IDC_STATION_LIST), WM_SETFONT, reinterpret_cast<WPARAM>(dialog.listFont), FALSE);
+
+  ModuleState& state = moduleState();
+  const std::uint32_t network = state.network.load();
+  CheckDlgButton(window, IDC_ACTIVE, state.active.load() ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(window, IDC_VATSIM, network == Vatsim ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(window, IDC_IVAO, network == Ivao ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(window, IDC_RANGE_CHECK, state.rangeCheck.load() ? BST_CHECKED : BST_UNCHECKED);
+
+  dialog.listLoaded = false;
+  forgetRows();
+  if (!state.active.load()) {
+    enableChoices(window, false);
+    EnableWindow(item(window, IDC_STATION_LIST), FALSE);
+    SetFocus(item(window, IDC_ACTIVE));
+  } else if (network == Vatsim || network == Ivao) {
+    fillStationList(window, static_cast<Network>(network));
+  } else {
+    // A network number no radio button stands for: no table is shown.
+    SetFocus(item(window, IDC_ACTIVE));
+  }
+}
+
+void activeToggled(HWND window) {
+  const bool on = checked(window, IDC_ACTIVE);
+  enableChoices(window, on);
+  EnableWindow(item(window, IDC_STATION_LIST), on);
+  if (on) {
+    if (checked(window, IDC_VATSIM)) fillStationList(window, Vatsim);
+    if (checked(window, IDC_IVAO)) fillStationList(window, Ivao);
+    return;
+  }
+  SendMessageA(item(window, IDC_STATION_LIST), LB_RESETCONTENT, 0, 0);
+  dialog.listLoaded = false;
+  forgetRows();
+  SetFocus(item(window, IDC_ACTIVE));
+}
+
+// The dialog's choices become the module's; the network is selected (and the choice
+// saved) through the same code as the exported function, even while its buttons are
+// disabled.
+void acceptAndClose(HWND window) {
+  ModuleState& state = moduleState();
+  state.active = checked(window, IDC_ACTIVE) ? 1 : 0;
+  state.rangeCheck = checked(window, IDC_RANGE_CHECK) ? 1 : 0;
+  if (checked(window, IDC_VATSIM)) selectNetwork(state, Vatsim, &saveConfiguration);
+  if (checked(window, IDC_IVAO)) selectNetwork(state, Ivao, &saveConfiguration);
+  forgetRows();
+  EndDialog(window, IDOK);
+}
+
+// A station picked in the list: COM1 goes to its frequency, then all of OK. Lines that
+// are not station rows pick nothing.
+bool pickStation(HWND window, LRESULT index) {
+  if (!dialog.listLoaded || index < 0 || static_cast<std::size_t>(index) >= dialog.rows.size()) return false;
+  tuneCom1(dialog.rows[static_cast<std::size_t>(index)].frequency);
+  acceptAndClose(window);
+  return true;
+}
+
+INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      openWindow = window;
+      if (endRequested) {
+        EndDialog(window, 0);
+        return TRUE;
+      }
+      initialise(window);
+      return FALSE;  // the focus is set
+    case kEndForUnload:
+    case WM_CLOSE:
+      forgetRows();
+      EndDialog(window, 0);
+      return TRUE;
+    case WM_VKEYTOITEM:
+      if (reinterpret_cast<HWND>(lParam) == item(window, IDC_STATION_LIST) && LOWORD(wParam) == 'S' &&
+          pickStation(window, HIWORD(wParam)))
+        return -2;  // fully handled
+      return -1;    // the list's own handling
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDC_ACTIVE:
+          if (HIWORD(wParam) == BN_CLICKED) activeToggled(window);
+          return TRUE;
+        case IDC_VATSIM:
+        case IDC_IVAO:
+          if (HIWORD(wParam) == BN_CLICKED) fillStationList(window, LOWORD(wParam) == IDC_VATSIM ? Vatsim : Ivao);
+          return TRUE;
+        case IDC_STATION_LIST:
+          if (HIWORD(wParam) == LBN_DBLCLK)
+            pickStation(window, SendMessageA(item(window, IDC_STATION_LIST), LB_GETCURSEL, 0, 0));
+          return TRUE;
+        case IDOK:
+          acceptAndClose(window);
+          return TRUE;
+        case IDCANCEL:
+          forgetRows();
+          EndDialog(window, IDCANCEL);
+          return TRUE;
+      }
+      return FALSE;
+  }
+  return FALSE;
+}
+
+void runSettingsDialog() {
+  if (endRequested) return;
+  DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, &dialogProc, 0);
+  openWindow = nullptr;
+}
+
+// Any thread: an open dialog ends at once, one about to open does not open.
+void endSettingsDialogForUnload() {
+  endRequested = true;
+  if (HWND window = openWindow.load()) PostMessageA(window, kEndForUnload, 0, 0);
+}
+
+}  // namespace
+
+void registerSettingsDialog() {
+  endRequested = false;
+  setSettingsDialogHooks({&runSettingsDialog, &endSettingsDialogForUnload});
+}
+
+void releaseSettingsDialog() {
+  if (dialog.listFont) DeleteObject(dialog.listFont);
+  dialog.listFont = nullptr;
+  dialog.fontTried = false;
+  dialog.listLoaded = false;
+  forgetRows();
+}
+
+}  // namespace hv
