@@ -122,14 +122,11 @@ struct Rig {
     return waitUntil([&] { return !IsWindowVisible(dialog); }, 1000ms) &&
            waitUntil([&] { return hvtest::threadsStartedBy(host.module()) == 3; });
   }
-  std::uint32_t exported(const char* name, std::uint32_t argument = 0) {
-    if (std::string(name) == "HALLVOXEN_Get_Status") {
-      unsigned char record[192];
-      return host.exported<std::uint32_t __stdcall(void*)>(name)(record);
-    }
-    if (std::string(name) == "HALLVOXEN_Get_Server") return host.exported<std::uint32_t __stdcall()>(name)();
-    return host.exported<std::uint32_t __stdcall(std::uint32_t)>(name)(argument);
+  std::uint32_t status() {
+    unsigned char record[192];
+    return host.exported<std::uint32_t __stdcall(void*)>("HALLVOXEN_Get_Status")(record);
   }
+  std::uint32_t server() { return host.exported<std::uint32_t __stdcall()>("HALLVOXEN_Get_Server")(); }
   std::string ini(const char* key) {
     char value[64] = {};
     GetPrivateProfileStringA("GENERAL", key, "", value, sizeof value, install.iniPath().c_str());
@@ -174,8 +171,8 @@ TEST(SettingsDialog, ControlOffThenCancelAndOkWithTheChoicesTheyKeepOrSave) {
 
   click(dialog, IDCANCEL);
   ASSERT_TRUE(rig.closed(dialog));
-  EXPECT_EQ(rig.exported("HALLVOXEN_Get_Status"), kOff);
-  EXPECT_EQ(rig.exported("HALLVOXEN_Get_Server"), 0u);
+  EXPECT_EQ(rig.status(), kOff);
+  EXPECT_EQ(rig.server(), 0u);
   EXPECT_EQ(hvtest::readFile(rig.install.iniPath()), iniBefore) << "Cancel saves nothing";
   EXPECT_EQ(rig.sim.com1(), kStartCom1);
 
@@ -197,8 +194,8 @@ TEST(SettingsDialog, ControlOffThenCancelAndOkWithTheChoicesTheyKeepOrSave) {
   EXPECT_EQ(focusOf(dialog), control(dialog, kActive));
   click(dialog, IDOK);
   ASSERT_TRUE(rig.closed(dialog));
-  EXPECT_EQ(rig.exported("HALLVOXEN_Get_Status"), kOff);
-  EXPECT_EQ(rig.exported("HALLVOXEN_Get_Server"), 1u);
+  EXPECT_EQ(rig.status(), kOff);
+  EXPECT_EQ(rig.server(), 1u);
   EXPECT_EQ(rig.ini("Server"), "IVAO");
   EXPECT_EQ(rig.ini("RangeCheck"), "OFF");
 }
@@ -206,8 +203,8 @@ TEST(SettingsDialog, ControlOffThenCancelAndOkWithTheChoicesTheyKeepOrSave) {
 TEST(SettingsDialog, ListsTheLoadedNetworkNearestFirstAndPicksAStation) {
   Rig rig;
   ASSERT_NO_FATAL_FAILURE(rig.start());
-  rig.exported("HALLVOXEN_Set_Mode", 1);
-  ASSERT_TRUE(waitUntil([&] { return rig.exported("HALLVOXEN_Get_Status") == kNoStation; }, 5000ms));
+  rig.host.exported<std::uint32_t __stdcall(std::uint32_t)>("HALLVOXEN_Set_Mode")(1);
+  ASSERT_TRUE(waitUntil([&] { return rig.status() == kNoStation; }, 5000ms));
   ASSERT_TRUE(rig.http.waitForRequests("/ivao/status.txt", 1, 3000ms));
   Sleep(600);  // IVAO's pass has ended and a reading of the position has been taken
 
@@ -236,6 +233,7 @@ TEST(SettingsDialog, ListsTheLoadedNetworkNearestFirstAndPicksAStation) {
   pressS(dialog, 0);
   Sleep(200);
   EXPECT_TRUE(IsWindowVisible(dialog)) << "the failure lines pick nothing";
+  EXPECT_EQ(rig.sim.com1(), kStartCom1);
   click(dialog, kVatsim);
   EXPECT_EQ(listLines(dialog), vatsim);
   click(dialog, IDCANCEL);
@@ -264,7 +262,7 @@ TEST(SettingsDialog, ListsTheLoadedNetworkNearestFirstAndPicksAStation) {
     EXPECT_EQ(rig.sim.com1(), p.com1);
     EXPECT_EQ(rig.ini("Server"), "VATSIM");
     EXPECT_EQ(rig.ini("RangeCheck"), p.rangeCheck);
-    EXPECT_EQ(rig.exported("HALLVOXEN_Get_Server"), 0u);
+    EXPECT_EQ(rig.server(), 0u);
     const auto starts = rig.install.waitForRogerWilcoStarts(++joins);
     ASSERT_EQ(starts.size(), joins);
     EXPECT_NE(starts.back().find(p.join), std::string::npos) << starts.back();
