@@ -205,8 +205,8 @@ TEST(SettingsDialog, ListsTheLoadedNetworkNearestFirstAndPicksAStation) {
   ASSERT_NO_FATAL_FAILURE(rig.start());
   rig.host.exported<std::uint32_t __stdcall(std::uint32_t)>("HALLVOXEN_Set_Mode")(1);
   ASSERT_TRUE(waitUntil([&] { return rig.status() == kNoStation; }, 5000ms));
-  ASSERT_TRUE(rig.http.waitForRequests("/ivao/status.txt", 1, 3000ms));
-  Sleep(600);  // IVAO's pass has ended and a reading of the position has been taken
+  // IVAO's retry, 5 s after its first pass: that pass has ended and stored its failure.
+  ASSERT_TRUE(rig.http.waitForRequests("/ivao/status.txt", 2, 10000ms));
 
   // Tower, Arrival North and ATIS are 0 away (ATIS's range of 0 is not exceeded by 0),
   // Delivery 0.62, Ground 0.89, Langen 4.98 and the two Vienna stations 385.87; the sample
