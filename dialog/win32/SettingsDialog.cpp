@@ -75,8 +75,9 @@ void initialise(HWND window) {
     dialog.listFont = CreateFontA(0, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, "FIXEDSYS");
   }
-  if (dialog.listFont)
-    SendMessageA(item(window, IDC_STATION_LIST), WM_SETFONT, reinterpret_cast<WPARAM>(dialog.listFont), FALSE);
+  // Without a font of its own the list is given none and draws in the system font, not
+  // in the dialog's font that the template gave every control.
+  SendMessageA(item(window, IDC_STATION_LIST), WM_SETFONT, reinterpret_cast<WPARAM>(dialog.listFont), FALSE);
 
   ModuleState& state = moduleState();
   const std::uint32_t network = state.network.load();

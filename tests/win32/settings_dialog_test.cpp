@@ -76,9 +76,14 @@ Lines listLines(HWND dialog) {
   return lines;
 }
 
+// A double-click with the mouse on the line, as the list box itself reports it.
 void doubleClick(HWND dialog, int line) {
-  SendMessageA(control(dialog, kList), LB_SETCURSEL, line, 0);
-  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kList, LBN_DBLCLK), reinterpret_cast<LPARAM>(control(dialog, kList)));
+  HWND list = control(dialog, kList);
+  RECT box{};
+  SendMessageA(list, LB_GETITEMRECT, line, reinterpret_cast<LPARAM>(&box));
+  const LPARAM at = MAKELPARAM(box.left + 4, (box.top + box.bottom) / 2);
+  for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+    SendMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
 }
 
 void pressS(HWND dialog, int line) {
@@ -277,8 +282,13 @@ TEST(SettingsDialog, ListsTheLoadedNetworkNearestFirstAndPicksAStation) {
   Sleep(200);
   EXPECT_TRUE(IsWindowVisible(dialog));
   EXPECT_EQ(rig.sim.com1(), 11990);
-  click(dialog, IDCANCEL);
+
+  // OK with ACTIVE unticked switches control off.
+  click(dialog, kActive);
+  click(dialog, IDOK);
   EXPECT_TRUE(rig.closed(dialog));
+  EXPECT_EQ(rig.status(), kOff);
+  EXPECT_EQ(rig.ini("Server"), "VATSIM");
 }
 
 TEST(SettingsDialog, UnloadEndsTheDialogQuickly) {
@@ -290,8 +300,12 @@ TEST(SettingsDialog, UnloadEndsTheDialogQuickly) {
     SCOPED_TRACE(c.name);
     Rig rig;
     ASSERT_NO_FATAL_FAILURE(rig.start());
+    const std::string iniBefore = hvtest::readFile(rig.install.iniPath());
     if (c.waitForDialog) {
-      ASSERT_TRUE(rig.open());
+      // Every choice changed: unload ends the dialog as Cancel would, saving nothing.
+      HWND dialog = rig.open();
+      ASSERT_TRUE(dialog);
+      for (int id : {kActive, kIvao, kRangeCheck}) click(dialog, id);
     } else {
       ASSERT_TRUE(rig.sim.pickMenuItem());
       ASSERT_TRUE(waitUntil([&] { return hvtest::threadsStartedBy(rig.host.module()) == 4; }));
@@ -306,6 +320,7 @@ TEST(SettingsDialog, UnloadEndsTheDialogQuickly) {
     EXPECT_EQ(threadsAfter, 0);
     Sleep(300);
     EXPECT_EQ(dialogOnScreen(), nullptr);
+    EXPECT_EQ(hvtest::readFile(rig.install.iniPath()), iniBefore);
   }
 }
 
