@@ -372,10 +372,17 @@ bool StatusDownloader::Download(const std::string& url, std::string& result) {
   std::string text;
   {
     std::unique_lock<std::mutex> lock(transfer->mutex);
-    transfer->changed.wait(lock, [&] { return transfer->done || transfer->aborted; });
+    const bool ended = transfer->changed.wait_for(lock, wholeDownloadLimit,
+                                                  [&] { return transfer->done || transfer->aborted; });
+    if (!ended) {
+      // Too long: given up like an abort. Closing the handles ends the transfer's calls.
+      lock.unlock();
+      CloseClient(*transfer->client);
+      lock.lock();
+    }
     finished = transfer->done;
     transfer->abandoned = true;
-    text = finished ? transfer->statusText : std::string(kDownloadAbortedText);
+    text = finished ? transfer->statusText : std::string(ended ? kDownloadAbortedText : kDownloadTooLongText);
   }
   if (abort_) {
     std::lock_guard<std::mutex> lock(abort_->mutex_);

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -33,6 +34,11 @@ struct DownloadClient;
 struct Transfer;
 
 constexpr char kDownloadAbortedText[] = "Download aborted";
+// A download that goes on trickling never meets the time-outs of the single calls; this
+// bounds the whole of it, so that a feed always gets its turn again. A real status or
+// data file takes seconds, even over a slow line.
+constexpr std::chrono::milliseconds kWholeDownloadLimit{10 * 60 * 1000};
+constexpr char kDownloadTooLongText[] = "Download timed out: the transfer took longer than 10 minutes";
 // When the server closes the connection without answering and the system has no words for it.
 constexpr char kNoAnswerText[] = "The server closed the connection without an answer";
 
@@ -76,6 +82,7 @@ class StatusDownloader {
   // Limits; tests shorten them, the feeds keep these values.
   std::uint32_t timeoutMs = kDownloadTimeoutMs;
   std::size_t maxBodyBytes = kMaxBodyBytes;
+  std::chrono::milliseconds wholeDownloadLimit = kWholeDownloadLimit;
   // Sees every new status text, on the thread that runs the WinInet calls, while the
   // download waits. Never called after Download has returned.
   std::function<void(const std::string&)> statusObserver;

@@ -226,6 +226,27 @@ TEST_F(StatusDownloaderTest, StalledServerTimesOut) {
   }
 }
 
+// A body that keeps trickling meets no time-out of a single call; the whole download is
+// bounded all the same, and the next one starts afresh.
+TEST_F(StatusDownloaderTest, AWholeDownloadIsBounded) {
+  server.addFile("/drip.txt", std::string(8000, 'd'));
+  server.setBehaviour("/drip.txt", HttpBehaviour::Trickle);
+  server.setTricklePause(30s);
+  server.addFile("/ok.txt", "fine");
+  StatusDownloader downloader;
+  downloader.wholeDownloadLimit = 1000ms;  // far below the calls' own 20 s
+  std::string result;
+  Clock::time_point start = Clock::now();
+  EXPECT_FALSE(downloader.Download(server.url("/drip.txt"), result));
+  long long took = MsSince(start);
+  EXPECT_GE(took, 900);
+  EXPECT_LT(took, 5000);
+  EXPECT_EQ(downloader.statusText(), hv::kDownloadTooLongText);
+  EXPECT_EQ(result, "");
+  ASSERT_TRUE(downloader.Download(server.url("/ok.txt"), result));
+  EXPECT_EQ(result, "fine");
+}
+
 TEST_F(StatusDownloaderTest, AbortEndsAStalledDownloadAtOnce) {
   server.addFile("/ok.txt", "fine");
   server.setTricklePause(60s);
