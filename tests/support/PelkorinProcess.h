@@ -12,21 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/WinTestSupport.h"
+
 namespace hvtest {
 
 using namespace std::chrono_literals;
 
 constexpr UINT kPelkorinAboutCommand = 40005;
 constexpr UINT kPelkorinExitCommand = 40006;
-
-// Polls every 20 ms until `condition` holds; false after the time.
-template <typename Condition>
-bool waitUntil(Condition condition, std::chrono::milliseconds within = 5000ms) {
-  for (auto until = std::chrono::steady_clock::now() + within;; Sleep(20)) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() >= until) return false;
-  }
-}
 
 // Polls until `find` gives a window; null after the time.
 template <typename Find>

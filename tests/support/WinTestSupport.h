@@ -14,6 +14,15 @@ namespace hvtest {
 
 using namespace std::chrono_literals;
 
+// Polls every 20 ms until `condition` holds; false after the time.
+template <typename Condition>
+bool waitUntil(Condition condition, std::chrono::milliseconds within = 5000ms) {
+  for (auto until = std::chrono::steady_clock::now() + within;; Sleep(20)) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= until) return false;
+  }
+}
+
 // "/a/b" -> "Z:\a\b" (Wine maps the Unix root to drive Z:).
 std::string windowsPath(const std::string& unixPath);
 // A built program or module of this build, e.g. binPath("Hallvoxen.dll").

@@ -27,12 +27,7 @@ constexpr std::uint32_t kOff = 0, kNoStation = 1;
 constexpr double kLatitude = 50.03333, kLongitude = 8.57056;
 constexpr std::uint16_t kStartCom1 = 12280;
 
-template <typename Test>
-bool waitUntil(Test test, std::chrono::milliseconds within = 3000ms) {
-  for (auto deadline = Clock::now() + within; !test(); Sleep(10))
-    if (Clock::now() >= deadline) return false;
-  return true;
-}
+using hvtest::waitUntil;
 
 BOOL CALLBACK findDialog(HWND window, LPARAM found) {
   char cls[32] = {}, caption[32] = {};

@@ -29,12 +29,7 @@ using Clock = std::chrono::steady_clock;
 // With an empty key table the menu entry is entry 0 and the hot key entry 1.
 constexpr std::uint32_t kMenuActivation = 0x3213, kKeyActivation = 0x3217;
 
-template <typename Test>
-bool waitUntil(Test test, std::chrono::milliseconds within = 3000ms) {
-  for (auto deadline = Clock::now() + within; !test(); Sleep(10))
-    if (Clock::now() >= deadline) return false;
-  return true;
-}
+using hvtest::waitUntil;
 
 bool isReading(const Batch& b) { return b.hasRead(0x034E); }
 bool isDialogStart(const Batch& b) { return b.hasRead(0x0264); }

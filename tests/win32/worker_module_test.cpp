@@ -31,12 +31,7 @@ bool readsAnActivationByte(const Batch& b) {
   return false;
 }
 
-template <typename Test>
-bool waitUntil(Test test, std::chrono::milliseconds within = 3000ms) {
-  for (auto deadline = Clock::now() + within; !test(); Sleep(10))
-    if (Clock::now() >= deadline) return false;
-  return true;
-}
+using hvtest::waitUntil;
 
 // A simulator installation with a RogerWilco, and the module loaded into a host.
 struct LoadedModule {
