@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds all three builds and runs every test:
 #   native (clang, AddressSanitizer + UndefinedBehaviorSanitizer): unit tests, a short fuzz run;
-#   i686 mingw-w64: the deliverables, with their export tables checked;
+#   i686 mingw-w64: the deliverables, with their exports, imports and instructions checked;
 #   x86_64 mingw-w64: the module, the tray program and the Win32 tests under wine64 + Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
