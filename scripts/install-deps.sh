@@ -7,7 +7,7 @@ packages=(
   cmake make g++ python3
   clang libclang-rt-14-dev           # libFuzzer and the sanitizers
   googletest libgtest-dev libbenchmark-dev
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
   wine64 xvfb xauth
   imagemagick                         # tray icons and screenshots
 )

@@ -40,7 +40,7 @@ void RunFeed(Network network) {
       feed.attempted = 1;
       pause = PauseAfterPass(feed, timing);
     }
-    if (state.stopSignal.sleepFor(pause, stop)) return;
+    if (sleepUnlessStopped(pause, stop)) return;
   }
 }
 

@@ -4,7 +4,7 @@
 // downloads the network's data file(s) once a minute (every 5 s until the first success),
 // builds a new station table outside the lock and swaps it in under StationTableLock.
 // Both idle while control is off or the settings dialog shows. A thread ends when its
-// stop flag is set; the module's StopSignal wakes it from its pause at once.
+// stop flag is set, within a slice of its pause (see StopFlag.h).
 #pragma once
 
 #include "feed/portable/FeedState.h"

@@ -5,11 +5,12 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <condition_variable>
 #include <cstdlib>
 #include <ctime>
 #include <string_view>
 #include <utility>
+
+#include "common/win32/ScopedWin.h"
 
 namespace hv {
 
@@ -17,7 +18,7 @@ namespace hv {
 // one (Close, the end of a transfer, or an abort) takes it out first, so no handle is
 // closed twice, and once `closed` is set no new call is started on them.
 struct DownloadClient {
-  std::mutex mutex;
+  CriticalSection mutex;
   HINTERNET session = nullptr;     // InternetOpen, kept from download to download
   HINTERNET connection = nullptr;  // InternetConnect, one download
   HINTERNET request = nullptr;     // HttpOpenRequest, one download
@@ -37,8 +38,10 @@ struct Transfer {
   bool ok = false;
   std::string body;
 
-  std::mutex mutex;  // guards what follows
-  std::condition_variable changed;
+  // Set, and never reset, once `done` or `aborted` is: the waiting thread waits for it.
+  ScopedKernelHandle ended{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+
+  CriticalSection mutex;  // guards what follows
   std::string statusText;
   bool done = false;       // the transfer has ended
   bool aborted = false;    // an abort ended the wait
@@ -54,7 +57,7 @@ constexpr DWORD kRequestContext = 1;  // WinInet reports progress only with a no
 thread_local Transfer* tCurrentTransfer = nullptr;
 
 void SetTransferStatus(Transfer& transfer, const std::string& text) {
-  std::lock_guard<std::mutex> lock(transfer.mutex);
+  std::lock_guard<CriticalSection> lock(transfer.mutex);
   if (transfer.abandoned) return;
   transfer.statusText = text;
   if (transfer.observer) transfer.observer(text);
@@ -88,7 +91,7 @@ std::string SystemErrorText(DWORD code) {
 }
 
 void CloseClient(DownloadClient& client) {
-  std::lock_guard<std::mutex> lock(client.mutex);
+  std::lock_guard<CriticalSection> lock(client.mutex);
   client.closed = true;
   if (client.request) InternetCloseHandle(std::exchange(client.request, nullptr));
   if (client.connection) InternetCloseHandle(std::exchange(client.connection, nullptr));
@@ -96,14 +99,14 @@ void CloseClient(DownloadClient& client) {
 }
 
 bool ClientClosed(DownloadClient& client) {
-  std::lock_guard<std::mutex> lock(client.mutex);
+  std::lock_guard<CriticalSection> lock(client.mutex);
   return client.closed;
 }
 
 // Hands a new handle to the client, where an abort can find it. Returns false (and closes
 // the handle) when the client was closed meanwhile.
 bool Adopt(DownloadClient& client, HINTERNET DownloadClient::*slot, HINTERNET handle) {
-  std::lock_guard<std::mutex> lock(client.mutex);
+  std::lock_guard<CriticalSection> lock(client.mutex);
   if (client.closed) {
     InternetCloseHandle(handle);
     return false;
@@ -114,7 +117,7 @@ bool Adopt(DownloadClient& client, HINTERNET DownloadClient::*slot, HINTERNET ha
 
 // Closes the download's request and connection unless an abort has closed them already.
 void ReleaseDownloadHandles(DownloadClient& client) {
-  std::lock_guard<std::mutex> lock(client.mutex);
+  std::lock_guard<CriticalSection> lock(client.mutex);
   if (client.request) InternetCloseHandle(std::exchange(client.request, nullptr));
   if (client.connection) InternetCloseHandle(std::exchange(client.connection, nullptr));
 }
@@ -137,14 +140,14 @@ unsigned long long NumericHeader(HINTERNET request, DWORD query, unsigned long l
 }
 
 void Finish(Transfer& transfer, bool ok, const std::string& text) {
-  std::lock_guard<std::mutex> lock(transfer.mutex);
+  std::lock_guard<CriticalSection> lock(transfer.mutex);
   if (!transfer.abandoned) {
     transfer.statusText = text;
     if (transfer.observer) transfer.observer(text);
   }
   transfer.ok = ok;
   transfer.done = true;
-  transfer.changed.notify_all();
+  SetEvent(transfer.ended.get());
 }
 
 void Fail(Transfer& transfer, const std::string& text) {
@@ -223,7 +226,7 @@ void RunTransfer(Transfer& transfer) {
   DownloadClient& client = *transfer.client;
   HINTERNET session = nullptr;
   {
-    std::lock_guard<std::mutex> lock(client.mutex);
+    std::lock_guard<CriticalSection> lock(client.mutex);
     if (!client.closed) session = client.session;
   }
   if (session == nullptr) return Finish(transfer, false, kDownloadAbortedText);
@@ -305,14 +308,14 @@ bool StartTransferThread(const std::shared_ptr<Transfer>& transfer) {
 void DownloadAbort::abort() {
   std::shared_ptr<Transfer> transfer;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<CriticalSection> lock(mutex_);
     transfer = current_;
   }
   if (!transfer) return;
   CloseClient(*transfer->client);
-  std::lock_guard<std::mutex> lock(transfer->mutex);
+  std::lock_guard<CriticalSection> lock(transfer->mutex);
   transfer->aborted = true;
-  transfer->changed.notify_all();
+  SetEvent(transfer->ended.get());
 }
 
 void StatusDownloader::SetStatus(const std::string& text) {
@@ -349,11 +352,15 @@ bool StatusDownloader::Download(const std::string& url, std::string& result) {
   transfer->maxBodyBytes = maxBodyBytes;
   transfer->timeoutMs = timeoutMs;
   transfer->observer = statusObserver;
+  if (!transfer->ended) {
+    SetStatus(SystemErrorText(GetLastError()));
+    return false;
+  }
 
   if (abort_) {
     // Checked and registered under the abort's lock: an abort that comes after the stop
     // flag was set either finds this transfer or this check finds the flag.
-    std::lock_guard<std::mutex> lock(abort_->mutex_);
+    std::lock_guard<CriticalSection> lock(abort_->mutex_);
     if (abort_->stopFlag_.load() != 0) {
       Close();
       SetStatus(kDownloadAbortedText);
@@ -371,9 +378,9 @@ bool StatusDownloader::Download(const std::string& url, std::string& result) {
   bool finished;
   std::string text;
   {
-    std::unique_lock<std::mutex> lock(transfer->mutex);
-    const bool ended = transfer->changed.wait_for(lock, wholeDownloadLimit,
-                                                  [&] { return transfer->done || transfer->aborted; });
+    const DWORD limitMs = static_cast<DWORD>(wholeDownloadLimit.count());
+    const bool ended = WaitForSingleObject(transfer->ended.get(), limitMs) == WAIT_OBJECT_0;
+    std::unique_lock<CriticalSection> lock(transfer->mutex);
     if (!ended) {
       // Too long: given up like an abort. Closing the handles ends the transfer's calls.
       lock.unlock();
@@ -385,7 +392,7 @@ bool StatusDownloader::Download(const std::string& url, std::string& result) {
     text = finished ? transfer->statusText : std::string(ended ? kDownloadAbortedText : kDownloadTooLongText);
   }
   if (abort_) {
-    std::lock_guard<std::mutex> lock(abort_->mutex_);
+    std::lock_guard<CriticalSection> lock(abort_->mutex_);
     if (abort_->current_ == transfer) abort_->current_.reset();
   }
   statusText_ = text;  // the observer has seen it already when the transfer set it

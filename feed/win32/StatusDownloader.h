@@ -26,6 +26,7 @@
 #include <mutex>
 #include <string>
 
+#include "common/win32/CriticalSection.h"
 #include "feed/portable/DownloadStatus.h"
 
 namespace hv {
@@ -56,7 +57,7 @@ class DownloadAbort {
  private:
   friend class StatusDownloader;
   const std::atomic<std::uint32_t>& stopFlag_;
-  std::mutex mutex_;                    // guards current_
+  CriticalSection mutex_;               // guards current_
   std::shared_ptr<Transfer> current_;   // the transfer a download is waiting for
 };
 

@@ -14,7 +14,7 @@
 #include "feed/portable/NetworkFeed.h"
 #include "module/portable/SimReading.h"
 #include "module/portable/StationTableLock.h"
-#include "module/portable/StopSignal.h"
+#include "module/portable/StopFlag.h"
 #include "voice/portable/ControlStatus.h"
 
 namespace hv {
@@ -62,7 +62,6 @@ struct ModuleState {
   Flag workerStop{0};
   Flag vatsimFeedStop{0};
   Flag ivaoFeedStop{0};
-  StopSignal stopSignal;
   StationTableLock tableLock;
 
   CommandDelivery deliverCommand = nullptr;

@@ -95,7 +95,6 @@ void stopModule() {
   state.vatsimFeedStop = 1;
   state.ivaoFeedStop = 1;
   state.workerStop = 1;
-  state.stopSignal.wakeAll();
   abortFeedDownloads();
   // A thread that did not end in time keeps its stop flag and the state it works on:
   // resetting them under it would let it run on for good.

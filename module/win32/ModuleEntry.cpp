@@ -3,12 +3,20 @@
 // module and the de-initialisation entry once before unloading it, both on its own thread.
 #include <cstdint>
 
+#include "common/win32/DoublePrecisionScope.h"
 #include "module/win32/Lifecycle.h"
 
 namespace {
 
-void __stdcall initialiseModule() { hv::startModule(); }
-void __stdcall deinitialiseModule() { hv::stopModule(); }
+void __stdcall initialiseModule() {
+  hv::DoublePrecisionScope precision;
+  hv::startModule();
+}
+
+void __stdcall deinitialiseModule() {
+  hv::DoublePrecisionScope precision;
+  hv::stopModule();
+}
 
 }  // namespace
 

@@ -10,11 +10,13 @@
 #include <mutex>
 #include <vector>
 
+#include "common/win32/CriticalSection.h"
+
 namespace hv {
 
 namespace {
 
-std::mutex threadsMutex;
+CriticalSection threadsMutex;
 std::vector<HANDLE> threads;  // started and not yet seen to end
 
 DWORD WINAPI runThreadBody(void* body) {
@@ -24,7 +26,7 @@ DWORD WINAPI runThreadBody(void* body) {
 
 // Closes the handles of threads that have ended; returns the ones still running.
 std::vector<HANDLE> pruneEndedThreads() {
-  std::lock_guard<std::mutex> lock(threadsMutex);
+  std::lock_guard<CriticalSection> lock(threadsMutex);
   auto ended = [](HANDLE h) {
     if (WaitForSingleObject(h, 0) != WAIT_OBJECT_0) return false;
     CloseHandle(h);
@@ -37,7 +39,7 @@ std::vector<HANDLE> pruneEndedThreads() {
 }  // namespace
 
 bool startModuleThread(ThreadBody body) {
-  std::lock_guard<std::mutex> lock(threadsMutex);
+  std::lock_guard<CriticalSection> lock(threadsMutex);
   HANDLE thread = CreateThread(nullptr, 0, &runThreadBody, reinterpret_cast<void*>(body), 0, nullptr);
   if (!thread) return false;
   threads.push_back(thread);

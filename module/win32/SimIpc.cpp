@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include <atomic>
-#include <mutex>
 
+#include "common/win32/CriticalSection.h"
 #include "module/portable/SimClient.h"
 
 namespace hv::SimIpc {
@@ -48,7 +48,7 @@ SimClient& client() {
 
 // The batch lock: held by one thread from its first queued record to the end of its
 // process(). It knows its holder, so that the holder's further records go in at once.
-std::mutex batchMutex;
+CriticalSection batchMutex;
 std::atomic<DWORD> batchHolder{0};
 
 // Returns false when this thread held the lock already.

@@ -151,7 +151,7 @@ void WorkerLoop() {
       readAndSelect(state);
       watchEntries(state, registration);
     }
-  } while (!state.stopSignal.sleepFor(kPeriod, state.workerStop));
+  } while (!sleepUnlessStopped(kPeriod, state.workerStop));
 }
 
 }  // namespace hv

@@ -65,11 +65,10 @@ class FeedThreadsTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    // What unload does: stop flags, wake the sleepers, abort the downloads, join.
+    // What unload does: stop flags, abort the downloads, join.
     Clock::time_point start = Clock::now();
     state.vatsimFeedStop = 1;
     state.ivaoFeedStop = 1;
-    state.stopSignal.wakeAll();
     hv::abortFeedDownloads();
     EXPECT_TRUE(hv::joinModuleThreads(2000ms));
     EXPECT_LT(Ms(Clock::now() - start), 200) << "unload must not wait for a pause or a download";

@@ -67,7 +67,6 @@ class WorkerTest : public ::testing::Test {
   void TearDown() override {
     releaseDialog = true;
     state.workerStop = 1;
-    state.stopSignal.wakeAll();
     EXPECT_TRUE(hv::joinModuleThreads(3000ms));
     hv::resetSimulatorLink();
   }
