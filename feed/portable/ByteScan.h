@@ -1,16 +1,11 @@
 // Fast searches over the bytes of a network file: the end of a line (its first CR or
-// LF), and, for a client line, whether field 4 is "ATC", both in one pass. Sixteen bytes
-// are compared at a time with SSE2 (every x86-64 build), thirty-two with AVX2 where the
-// processor has it (chosen when the program runs); otherwise byte by byte. Nothing is
-// read outside [p, end).
+// LF), the colons of a line, and, for a client line, whether field 4 is "ATC", both in one
+// pass. Plain integer code, the same on every build and every processor: four bytes are
+// tested at a time in a 32-bit word, and only a word that may hold a wanted byte is
+// looked at byte by byte. Nothing is read outside [p, end).
 #pragma once
 
 #include <cstdint>
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define HV_BYTESCAN_SSE2 1
-#endif
 
 namespace hv {
 
@@ -25,16 +20,6 @@ bool ScanClientLine(const char* p, const char* end, const char*& lineEnd);
 // when bit k of `wanted` is set (bit `last` must be), and at[k] is left alone for the
 // others, which are only counted. Returns the number of colons passed (at most `last`).
 unsigned FindColons(const char* p, const char* end, unsigned last, std::uint64_t wanted, const char** at);
-
-// The implementations, for tests that hold them against each other: byte by byte, SSE2
-// (x86-64 builds) and AVX2 (when the processor has it). The last is the one in use.
-struct ByteScanner {
-  const char* name;
-  const char* (*findLineEnd)(const char* p, const char* end);
-  bool (*scanClientLine)(const char* p, const char* end, const char*& lineEnd);
-  unsigned (*findColons)(const char* p, const char* end, unsigned last, std::uint64_t wanted, const char** at);
-};
-const ByteScanner* ByteScanners(int& count);
 
 // Field 4 of a line, starting at `f`, upper-cased equals "ATC"; (c | 0x20) folds exactly
 // 'A'/'a', 'T'/'t' and 'C'/'c'.

@@ -1,9 +1,9 @@
 // sscanf-exact number reading for the network files (see FieldNumbers.h).
 #include "feed/portable/FieldNumbers.h"
 
-#include <cfloat>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace hv {
 namespace {
@@ -30,6 +30,26 @@ bool ShortDigits(std::string_view text, std::uint32_t& value) {
   return true;
 }
 
+// `digits` over 10^decimals (both exact, digits below 10^15), rounded to a double as sscanf
+// rounds it: correctly. The division is done in the x87 unit's long double, on every build,
+// so the 32-bit module and the native tests run the same code: it rounds the quotient once,
+// to the precision the thread has set. At 53 bits (a new Windows thread's default) that is
+// the double itself. At 64 bits (Linux's default) the double rounding that follows is
+// right unless the first rounding landed exactly halfway between two doubles, which the
+// lowest 11 of the 64 bits tell: false then, and sscanf decides. (The simulator's thread,
+// whose precision its graphics may lower to 24 bits, never reads the network files.)
+bool Quotient(std::uint64_t digits, int decimals, double& value) {
+  static_assert(std::numeric_limits<long double>::digits == 64, "long double is the x87 extended format");
+  static const long double kPowers[] = {1e0L, 1e1L, 1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,
+                                        1e8L, 1e9L, 1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L};
+  const long double quotient = static_cast<long double>(digits) / kPowers[decimals];
+  std::uint64_t significand;
+  std::memcpy(&significand, &quotient, sizeof significand);
+  if ((significand & 0x7FF) == 0x400) return false;
+  value = static_cast<double>(quotient);
+  return true;
+}
+
 }  // namespace
 
 std::uint32_t ScanUnsigned(std::string_view text) {
@@ -51,40 +71,32 @@ std::uint16_t ScanUnsigned16(std::string_view text) {
 }
 
 double ScanDouble(std::string_view text) {
-#if FLT_EVAL_METHOD == 0
-  // [-]digits[.digits] with at most 15 digits: the digits as a whole number and a power of
-  // ten are both exact doubles, so one division gives the correctly rounded value, which
-  // is what sscanf gives too.
-  {
-    static const double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    std::size_t i = 0;
-    const bool negative = !text.empty() && text[0] == '-';
-    if (negative) ++i;
-    std::uint64_t mantissa = 0;
-    int digits = 0;
-    int decimals = 0;
-    bool dot = false;
-    bool plain = true;
-    for (; i < text.size(); ++i) {
-      const char c = text[i];
-      if (IsDigit(c)) {
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-        ++digits;
-        if (dot) ++decimals;
-      } else if (c == '.' && !dot && digits > 0) {
-        dot = true;
-      } else {
-        plain = false;
-        break;
-      }
-    }
-    if (plain && digits > 0 && digits <= 15 && (!dot || decimals > 0)) {
-      const double v = static_cast<double>(mantissa) / kPowers[decimals];
-      return negative ? -v : v;
+  // [-]digits[.digits] with at most 15 digits: one division (see Quotient).
+  std::size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) ++i;
+  std::uint64_t mantissa = 0;
+  int digits = 0;
+  int decimals = 0;
+  bool dot = false;
+  bool plain = true;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (IsDigit(c)) {
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+      ++digits;
+      if (dot) ++decimals;
+    } else if (c == '.' && !dot && digits > 0) {
+      dot = true;
+    } else {
+      plain = false;
+      break;
     }
   }
-#endif
+  double value = 0;
+  if (plain && digits > 0 && digits <= 15 && (!dot || decimals > 0) && Quotient(mantissa, decimals, value)) {
+    return negative ? -value : value;
+  }
   char buffer[kMaxNumberText + 1];
   double converted = 0;
   if (std::sscanf(Terminated(text, buffer), "%lf", &converted) != 1) return 0;

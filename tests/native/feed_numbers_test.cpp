@@ -35,6 +35,7 @@ TEST(ScanNumbers, AsSscanfReadsThem) {
       {"51,1480560302734", 51, 51, 51},      // a decimal comma ends the number
       {".5", 0, 0, 0.5},
       {"12.34.56", 12, 12, 12.34},
+      {"834618.396088554", 834618, 48186, 834618.396088554},  // halfway after a 64-bit rounding
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ScanUnsigned(c.text), c.u) << '"' << c.text << '"';
