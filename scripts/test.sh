@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds all three builds and runs every test:
 #   native (clang, AddressSanitizer + UndefinedBehaviorSanitizer): unit tests, a short fuzz run;
-#   i686 mingw-w64: the deliverables, with their exports, imports and instructions checked;
+#   i686 mingw-w64: the deliverables, with their exports, imports and instructions checked,
+#     then run for real under 32-bit Wine (tests/smoke32);
 #   x86_64 mingw-w64: the module, the tray program and the Win32 tests under wine64 + Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +27,9 @@ step "i686 deliverables"
 cmake -S . -B build/i686 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/i686 -j"$jobs"
 ctest --test-dir build/i686 --output-on-failure
+
+step "i686 deliverables run under 32-bit Wine (emulated Pentium III where the kernel lacks IA-32)"
+tests/smoke32/run.sh build/i686/bin
 
 step "x86_64 build and Win32 tests under wine64"
 cmake -S . -B build/x86_64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake >/dev/null
