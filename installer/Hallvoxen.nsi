@@ -58,6 +58,7 @@ VIAddVersionKey /LANG=1033 "CompanyName" "the Hallvoxen developers"
 !define MUI_PAGE_HEADER_SUBTEXT "Where is Flight Simulator 2002 installed?"
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Setup puts Hallvoxen.dll into the Modules folder of FS2002. This is the folder that holds FS2002.EXE, as found on this computer; choose another one if FS2002 is somewhere else. An existing Hallvoxen.ini in Modules is kept as it is."
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "FS2002 folder"
+!define MUI_PAGE_CUSTOMFUNCTION_PRE SimFolderPage
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckSimFolder
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -69,17 +70,9 @@ VIAddVersionKey /LANG=1033 "CompanyName" "the Hallvoxen developers"
 
 !insertmacro MUI_LANGUAGE "English"
 
-Section "Hallvoxen module" SecModule
-  SectionIn RO
+; What every installation gets: the guide, licence, change log and the uninstaller.
+Section "-common"
   SetShellVarContext all
-  SetOutPath "$INSTDIR\Modules"
-  File "${INPUT}\Hallvoxen.dll"
-  ${IfNot} ${FileExists} "$INSTDIR\Modules\Hallvoxen.ini"
-    File "${INPUT}\Hallvoxen.ini"
-  ${Else}
-    DetailPrint "Keeping your Hallvoxen.ini"
-  ${EndIf}
-
   SetOutPath "${APP_DIR}"
   File "${INPUT}\LICENSE.txt"
   File "${INPUT}\CHANGELOG.txt"
@@ -96,11 +89,21 @@ Section "Hallvoxen module" SecModule
   WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"${APP_DIR}\Uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
-  ; The uninstaller removes the module from this folder.
-  WriteRegStr HKLM "${UNINST_KEY}" "FS2002Folder" "$INSTDIR"
-
   CreateDirectory "${MENU_DIR}"
   CreateShortcut "${MENU_DIR}\Uninstall Hallvoxen.lnk" "${APP_DIR}\Uninstall.exe"
+SectionEnd
+
+; Unticked on a second computer that only runs Pelkorin: the folder page is then skipped.
+Section "Hallvoxen module (FS2002 computer)" SecModule
+  SetOutPath "$INSTDIR\Modules"
+  File "${INPUT}\Hallvoxen.dll"
+  ${IfNot} ${FileExists} "$INSTDIR\Modules\Hallvoxen.ini"
+    File "${INPUT}\Hallvoxen.ini"
+  ${Else}
+    DetailPrint "Keeping your Hallvoxen.ini"
+  ${EndIf}
+  ; The uninstaller removes the module from this folder.
+  WriteRegStr HKLM "${UNINST_KEY}" "FS2002Folder" "$INSTDIR"
 SectionEnd
 
 Section /o "Pelkorin (RogerWilco on this computer, FS2002 on another)" SecPelkorin
@@ -117,7 +120,7 @@ Section /o "Start Pelkorin with Windows" SecAutostart
 SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
-  !insertmacro MUI_DESCRIPTION_TEXT ${SecModule} "Hallvoxen.dll into the Modules folder of FS2002, and the pilot's guide."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecModule} "Hallvoxen.dll into the Modules folder of FS2002. Untick it on a computer that only runs Pelkorin."
   !insertmacro MUI_DESCRIPTION_TEXT ${SecPelkorin} "The tray program for a second computer: it starts RogerWilco there for Hallvoxen. Only needed when RogerWilco runs on another computer than FS2002."
   !insertmacro MUI_DESCRIPTION_TEXT ${SecAutostart} "Start Pelkorin whenever Windows starts."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
@@ -164,10 +167,21 @@ Function .onInit
     Return
   ${EndIf}
   ${If} ${Silent}
+  ${AndIf} ${SectionIsSelected} ${SecModule}
     SetErrorLevel 2
     Quit
   ${EndIf}
-  MessageBox MB_OK|MB_ICONEXCLAMATION "FS2002 was not found on this computer: its registry entry is missing.$\r$\n$\r$\nIf FS2002 is installed, choose its folder (the one that holds FS2002.EXE) on the next pages. Hallvoxen needs FS2002 to have been started once after its installation."
+FunctionEnd
+
+; Entering the folder page: skipped without the module; a plain word when FS2002 was not
+; found, after which the pilot can still choose its folder.
+Function SimFolderPage
+  ${IfNot} ${SectionIsSelected} ${SecModule}
+    Abort
+  ${EndIf}
+  ${If} $INSTDIR == ""
+    MessageBox MB_OK|MB_ICONEXCLAMATION "FS2002 was not found on this computer: its registry entry is missing.$\r$\n$\r$\nIf FS2002 is installed, choose its folder (the one that holds FS2002.EXE) on the next page. FS2002 registers its folder when it is started for the first time."
+  ${EndIf}
 FunctionEnd
 
 ; Leaving the folder page: a folder without FS2002.EXE is most likely the wrong one.

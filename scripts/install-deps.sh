@@ -11,6 +11,7 @@ packages=(
   wine64 xvfb xauth
   wine wine32:i386 qemu-user-static   # the shipped 32-bit programs under 32-bit Wine (emulated where needed)
   imagemagick                         # tray icons and screenshots
+  nsis                                # the release's installer
 )
 
 missing=()
