@@ -5,8 +5,10 @@
   bench/check-speed.py out.json
 
 Each benchmark's fastest repetition (CPU time) is used, so a busy machine does not fail it:
-  - real/all: at least 500 MB/s, and at most 4 times the time of the memchr line split
-    of the same bytes (skipped when the real network files were not there);
+  - real/all: at least 1,000 MB/s, and at most 6 times the time of the memchr line split
+    of the same bytes (skipped when the real network files were not there). The parser
+    is the one the 32-bit module runs, built without vectorisation (bench/CMakeLists.txt),
+    against the C library's vectorised memchr;
   - adversarial/huge-count: a count of 4294967295 over a small file builds in under 1 ms;
   - adversarial/voice-20000: 20,000 stations and voice clients build in under 100 ms.
 """
@@ -35,9 +37,9 @@ def main(path):
 
     build, split = best.get("BM_Build/real/all"), best.get("BM_LineSplit/real/all")
     if build and split:
-        report(build[1] >= 500e6, "real files: %.0f MB/s (at least 500)" % (build[1] / 1e6))
+        report(build[1] >= 1000e6, "real files: %.0f MB/s (at least 1000)" % (build[1] / 1e6))
         ratio = build[0] / split[0]
-        report(ratio <= 4.0, "real files: %.2f times the memchr line split (at most 4)" % ratio)
+        report(ratio <= 6.0, "real files: %.2f times the memchr line split (at most 6)" % ratio)
     else:
         print("skip  real files: none were benchmarked")
     for name, limit in (("adversarial/huge-count", 1e6), ("adversarial/voice-20000", 100e6)):
