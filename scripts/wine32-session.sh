@@ -74,9 +74,7 @@ wine32_enable_i386() {
     if [ "$(id -u)" -eq 0 ]; then mount -t binfmt_misc binfmt_misc "$_wine32_binfmt"
     else sudo mount -t binfmt_misc binfmt_misc "$_wine32_binfmt"; fi
   fi
-  # Flags: F opens the interpreter now, so it is found whatever the mount namespace;
-  # no O and no C: qemu opens the program itself (see WINE.md on the descriptor it
-  # would otherwise hand to the program).
+  # Flag F: the kernel opens the interpreter now, so it is found from any mount namespace.
   local wanted=':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F'
   if [ -e "$_wine32_binfmt/qemu-i386" ]; then
     if grep -q '^interpreter /usr/bin/qemu-i386-static' "$_wine32_binfmt/qemu-i386"; then
@@ -123,6 +121,19 @@ wine32_run() {
 wine32_session_stop() {
   /usr/lib/wine/wineserver -k 2>/dev/null || true
   /usr/lib/wine/wineserver -w 2>/dev/null || true
+  # An emulated process still starting up has not reached the wineserver yet and
+  # outlives it: end those of this prefix too.
+  local environ pid
+  for environ in /proc/[0-9]*/environ; do
+    pid=${environ#/proc/}
+    pid=${pid%/environ}
+    case $(readlink "/proc/$pid/exe" 2>/dev/null) in
+      /usr/bin/qemu-i386-static | /usr/lib/wine/wine | /usr/lib/wine/wine64) ;;
+      *) continue ;;
+    esac
+    tr '\0' '\n' <"$environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && kill -9 "$pid" 2>/dev/null
+  done
+  true
   [ -n "$_wine32_xvfb_pid" ] && kill "$_wine32_xvfb_pid" 2>/dev/null || true
   _wine32_xvfb_pid=""
 }
