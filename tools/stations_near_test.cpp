@@ -2,6 +2,7 @@
 // functions give for the same table and position, on the bundled samples and on the real
 // network files when they are present (skipped when absent).
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
