@@ -8,19 +8,22 @@
 # VERSION is the one of project() in CMakeLists.txt.
 #
 # The build starts from a clean copy of the sources in build/release/src: the files of
-# the last commit, or with --working-tree the files git would see as they are now (for
-# the tests); no build output gets in. The zip's timestamps are the time of the last
-# commit and its files are in sorted order, so the same sources give the same zip.
+# the last commit (or of the commit given), or with --working-tree the files git would
+# see as they are now (for the tests); no build output gets in. The zip's timestamps are
+# the time of that commit and its files are in sorted order, so the same sources give
+# the same zip.
 #
-# usage: scripts/release.sh [--working-tree]
+# usage: scripts/release.sh [COMMIT | --working-tree]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 from=commit
+commit=$(git rev-parse --verify HEAD)
 case "${1:-}" in
   "") ;;
   --working-tree) from=working-tree ;;
-  *) echo "usage: scripts/release.sh [--working-tree]" >&2; exit 2 ;;
+  -*) echo "usage: scripts/release.sh [COMMIT | --working-tree]" >&2; exit 2 ;;
+  *) commit=$(git rev-parse --verify "$1^{commit}") ;;
 esac
 
 scripts/install-deps.sh
@@ -29,12 +32,13 @@ work=$root/build/release
 rm -rf "$work"
 mkdir -p "$work/src"
 if [ "$from" = commit ]; then
-  git archive HEAD | tar -x -C "$work/src"
+  git archive "$commit" | tar -x -C "$work/src"
 else
   git ls-files -z --cached --others --exclude-standard | while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
     tar -c --null -T - | tar -x -C "$work/src"
 fi
-epoch=$(git log -1 --format=%ct HEAD)
+epoch=$(git log -1 --format=%ct "$commit")
+echo "$epoch" >"$work/source-date-epoch"   # for tests/release/check-release.sh
 
 # The deliverables: 32-bit, Release, stripped, and without the link time in their headers.
 flags="-s -Wl,--no-insert-timestamp"

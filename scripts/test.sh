@@ -31,6 +31,11 @@ ctest --test-dir build/i686 --output-on-failure
 step "i686 deliverables run under 32-bit Wine (emulated Pentium III where the kernel lacks IA-32)"
 tests/smoke32/run.sh build/i686/bin
 
+step "release: zip contents, version resources, reproducible zip; the installer under 32-bit Wine"
+scripts/release.sh --working-tree
+tests/release/check-release.sh
+tests/release/installer-test.sh
+
 step "x86_64 build and Win32 tests under wine64"
 cmake -S . -B build/x86_64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake >/dev/null
 cmake --build build/x86_64 -j"$jobs"

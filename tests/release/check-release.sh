@@ -5,6 +5,8 @@
 #     version and their own names, and have no debug sections;
 #   - the zip depends only on the names and contents of its files: packing the same
 #     folder again, after its files' times have changed, gives the same bytes;
+#   - the sample INI and the guide's INI reference agree, the guide and the change log
+#     name this version (check-docs.py);
 #   - SHA256SUMS matches the zip and the installer.
 # usage: tests/release/check-release.sh [ROOT]   (default: this tree; reads ROOT/dist and
 #                                                  ROOT/build/release)
@@ -47,6 +49,8 @@ again=$unpacked/again.zip
 find "$stage" -exec touch {} +
 python3 "$root/scripts/release-zip.py" "$stage" "$again" "$(cat "$root/build/release/source-date-epoch")"
 cmp -s "$again" "$zip" || fail "packing the same files again gives another zip"
+
+python3 "$here/check-docs.py" "$unpacked/$name" "$version" || fail "the pilot's texts disagree"
 
 (cd "$root/dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match dist/"
 

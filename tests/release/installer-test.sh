@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Runs the release's installer as a pilot's Windows would, under 32-bit Wine (the NSIS
-# installer is a 32-bit program), in three process starts (each about a minute when
+# installer is a 32-bit program), in four process starts (each about a minute when
 # 32-bit Wine runs emulated):
 #   1. FS2002 registered ("EXE Path" naming FS2002.EXE) and a pilot's Hallvoxen.ini in
 #      Modules: "setup /S /AUTOSTART" puts Hallvoxen.dll into Modules and Pelkorin, its
 #      Start-menu and start-up entries into Program Files, keeps the INI, and registers
 #      the uninstaller in Add/Remove Programs;
-#   2. the uninstaller, silently: removes the module, Pelkorin, the shortcuts and the
-#      registration, and keeps the INI;
+#   2. the uninstaller, silently (two processes: it runs from a copy of itself): removes
+#      the module, Pelkorin, the shortcuts, the registration and its own folder, and
+#      keeps the INI;
 #   3. no FS2002 registered: "setup /S /D=folder" installs into that folder, with the
 #      sample Hallvoxen.ini since there was none, and without Pelkorin.
 # usage: tests/release/installer-test.sh [ROOT]   (default: this tree; uses ROOT/dist and
@@ -31,7 +32,12 @@ limit=$((WINE32_EMULATED ? 900 : 120))   # seconds for one 32-bit process
 
 failures=0
 fail() { echo "installer test FAILED: $*"; failures=$((failures + 1)); }
-reg32() { "$wine64" reg "$@" /reg:32 </dev/null 2>/dev/null | tr -d '\r'; }
+reg32() {  # reg32 ARGS...: reg.exe on the 32-bit view, its output without CRs, its status
+  local out status=0
+  out=$("$wine64" reg "$@" /reg:32 </dev/null 2>/dev/null) || status=$?
+  tr -d '\r' <<<"$out"
+  return $status
+}
 sim_key='HKLM\Software\Microsoft\Microsoft Games\Flight Simulator\8.0'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Hallvoxen'
 app="$c/Program Files (x86)/Hallvoxen"
@@ -63,21 +69,22 @@ cmp -s "$WINEPREFIX/pilot.ini" "$c/FS2002/Modules/Hallvoxen.ini" || fail "the pi
 cmp -s "$stage/Pelkorin.exe" "$app/Pelkorin.exe" || fail "Program Files\\Hallvoxen\\Pelkorin.exe is not the release's"
 present "$app/Uninstall.exe" "$app/docs/pilot-guide.md" "$app/LICENSE.txt" "$menu/Hallvoxen/Pelkorin.lnk" \
   "$menu/Hallvoxen/Uninstall Hallvoxen.lnk" "$menu/StartUp/Pelkorin.lnk"
-entry=$(reg32 query "$uninstall_key")
+entry=$(reg32 query "$uninstall_key") || fail "no Add/Remove Programs entry"
 for want in "DisplayName.*Hallvoxen $version" "DisplayVersion.*$version" \
             'UninstallString.*"C:\\Program Files \(x86\)\\Hallvoxen\\Uninstall.exe"' 'FS2002Folder.*C:\\FS2002$'; do
   grep -Eq "$want" <<<"$entry" || fail "Add/Remove Programs entry lacks $want"
 done
 
 echo "2. uninstalling silently"
-# _?= runs the uninstaller in place instead of from a copy in the temporary folder (a
-# second process); it then cannot remove itself, which the copy would do.
-run "Uninstall /S" "$app/Uninstall.exe" /S '_?=C:\Program Files (x86)\Hallvoxen'
-absent "$c/FS2002/Modules/Hallvoxen.dll" "$app/Pelkorin.exe" "$app/docs" "$app/LICENSE.txt" \
-  "$menu/Hallvoxen" "$menu/StartUp/Pelkorin.lnk"
+# As on Windows, the uninstaller copies itself to the temporary folder, starts the copy
+# and ends; the copy does the work and removes the folder last.
+run "Uninstall /S" "$app/Uninstall.exe" /S
+waited=0
+while [ -e "$app" ] && [ "$waited" -lt "$limit" ]; do sleep 1; waited=$((waited + 1)); done
+echo "  its copy in the temporary folder: done after $waited s more"
+absent "$c/FS2002/Modules/Hallvoxen.dll" "$app" "$menu/Hallvoxen" "$menu/StartUp/Pelkorin.lnk"
 cmp -s "$WINEPREFIX/pilot.ini" "$c/FS2002/Modules/Hallvoxen.ini" || fail "the uninstaller did not keep Hallvoxen.ini"
-[ -z "$(reg32 query "$uninstall_key")" ] || fail "the Add/Remove Programs entry is still there"
-rm -rf "$app"
+! reg32 query "$uninstall_key" >/dev/null || fail "the Add/Remove Programs entry is still there"
 
 echo "3. installing with no FS2002 registered, into /D="
 "$wine64" reg delete "$sim_key" /reg:32 /f </dev/null >/dev/null 2>&1
