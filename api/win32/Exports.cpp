@@ -3,11 +3,23 @@
 // slots, remove them before returning and return 32-bit values. An add-on may call them
 // on the simulator's thread, so each computes in double precision whatever the caller's.
 #include <cstdint>
+#include <string>
 
 #include "api/portable/ControlApi.h"
 #include "common/win32/DoublePrecisionScope.h"
+#include "common/win32/LogWriter.h"
 #include "module/win32/Configuration.h"
 #include "module/win32/Lifecycle.h"
+
+namespace {
+
+// Every call but the status's, which add-ons poll, goes to the log with its result.
+std::uint32_t logged(const char* call, std::uint32_t result) {
+  hv::logLine(std::string(call) + " = " + std::to_string(result));
+  return result;
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -21,19 +33,21 @@ __attribute__((used)) std::uint32_t __stdcall HALLVOXEN_Get_Status(void* station
 // Switches control on (non-zero low half) or off.
 __attribute__((used)) std::uint32_t __stdcall HALLVOXEN_Set_Mode(std::uint32_t mode) {
   hv::DoublePrecisionScope precision;
-  return hv::setControlMode(hv::moduleState(), mode);
+  return logged(("HALLVOXEN_Set_Mode(" + std::to_string(mode) + ")").c_str(),
+                hv::setControlMode(hv::moduleState(), mode));
 }
 
 // 0 VATSIM, 1 IVAO.
 __attribute__((used)) std::uint32_t __stdcall HALLVOXEN_Get_Server() {
   hv::DoublePrecisionScope precision;
-  return hv::getSelectedNetwork(hv::moduleState());
+  return logged("HALLVOXEN_Get_Server()", hv::getSelectedNetwork(hv::moduleState()));
 }
 
 // Selects VATSIM (0) or IVAO (1) and saves the choice to Hallvoxen.ini.
 __attribute__((used)) std::uint32_t __stdcall HALLVOXEN_Select_Server(std::uint32_t network) {
   hv::DoublePrecisionScope precision;
-  return hv::selectNetwork(hv::moduleState(), network, &hv::saveConfiguration);
+  return logged(("HALLVOXEN_Select_Server(" + std::to_string(network) + ")").c_str(),
+                hv::selectNetwork(hv::moduleState(), network, &hv::saveConfiguration));
 }
 
 }  // extern "C"

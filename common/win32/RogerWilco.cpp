@@ -32,11 +32,13 @@ bool StartRogerWilco(const std::string& programPath, const std::string& commandT
   PROCESS_INFORMATION process = {};
   BOOL started = CreateProcessA(programPath.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
                                 nullptr, nullptr, &startup, &process);
+  const DWORD error = started ? ERROR_SUCCESS : GetLastError();
   if (started) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
   if (previous) SetForegroundWindow(previous);
+  SetLastError(error);  // for a caller that reports why the start failed
   return started != FALSE;
 }
 

@@ -16,7 +16,7 @@ std::string readRogerWilcoPath();
 // Starts the voice program without waiting for it. Its command line is the path, one
 // blank and the command text, neither quoted, so the text is argument 1. The window
 // that was active for the calling thread is brought back to the foreground afterwards.
-// Returns false when the process could not be started (nothing else is reported).
+// Returns false when the process could not be started; GetLastError() then tells why.
 bool StartRogerWilco(const std::string& programPath, const std::string& commandText);
 
 }  // namespace hv

@@ -6,15 +6,18 @@
 #include <windows.h>
 
 #include <atomic>
+#include <string>
 #include <vector>
 
 #include "api/portable/ControlApi.h"
+#include "common/win32/LogWriter.h"
 #include "dialog/portable/StationList.h"
 #include "dialog/win32/SettingsDialogResources.h"
 #include "module/win32/Configuration.h"
 #include "module/win32/DialogThread.h"
 #include "module/win32/Lifecycle.h"
 #include "module/win32/WorkerLoop.h"
+#include "voice/portable/SelectionReason.h"
 
 namespace hv {
 
@@ -118,12 +121,26 @@ void activeToggled(HWND window) {
 // The dialog's choices become the module's; the network is selected (and the choice
 // saved) through the same code as the exported function, even while its buttons are
 // disabled.
+// "control off -> on" when the choice changed, "control on" when it did not.
+std::string choiceText(const char* name, const char* before, const char* after) {
+  std::string text = name;
+  text += ' ';
+  if (std::string(before) != after) text += std::string(before) + " -> ";
+  return text + after;
+}
+
 void acceptAndClose(HWND window) {
   ModuleState& state = moduleState();
+  const char* activeBefore = state.active.load() != 0 ? "on" : "off";
+  const char* rangeBefore = state.rangeCheck.load() != 0 ? "on" : "off";
+  const char* networkBefore = NetworkName(state.network.load() == Ivao ? Ivao : Vatsim);
   state.active = checked(window, IDC_ACTIVE) ? 1 : 0;
   state.rangeCheck = checked(window, IDC_RANGE_CHECK) ? 1 : 0;
   if (checked(window, IDC_VATSIM)) selectNetwork(state, Vatsim, &saveConfiguration);
   if (checked(window, IDC_IVAO)) selectNetwork(state, Ivao, &saveConfiguration);
+  logLine("settings dialog OK: " + choiceText("control", activeBefore, state.active.load() != 0 ? "on" : "off") +
+          ", " + choiceText("network", networkBefore, NetworkName(state.network.load() == Ivao ? Ivao : Vatsim)) +
+          ", " + choiceText("range check", rangeBefore, state.rangeCheck.load() != 0 ? "on" : "off"));
   forgetRows();
   EndDialog(window, IDOK);
 }
@@ -132,7 +149,10 @@ void acceptAndClose(HWND window) {
 // are not station rows pick nothing.
 bool pickStation(HWND window, LRESULT index) {
   if (!dialog.listLoaded || index < 0 || static_cast<std::size_t>(index) >= dialog.rows.size()) return false;
-  tuneCom1(dialog.rows[static_cast<std::size_t>(index)].frequency);
+  const StationRow& row = dialog.rows[static_cast<std::size_t>(index)];
+  logLine(std::string("settings dialog: station ") + row.callsign + " picked, COM1 tuned to " +
+          FrequencyText(row.frequency));
+  tuneCom1(row.frequency);
   acceptAndClose(window);
   return true;
 }
@@ -174,6 +194,7 @@ INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
           acceptAndClose(window);
           return TRUE;
         case IDCANCEL:
+          logLine("settings dialog cancelled: nothing changed");
           forgetRows();
           EndDialog(window, IDCANCEL);
           return TRUE;

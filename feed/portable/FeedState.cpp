@@ -29,6 +29,7 @@ StationTable InstallStationTable(ModuleState& state, Network network, StationTab
   StationTableGuard guard(state.tableLock);
   StationTable old = std::move(feed.table);
   feed.table = std::move(fresh);
+  feed.installedAt = std::chrono::steady_clock::now();
 
   // currentTable still showing the old records would dangle even if another network
   // were selected by now; it gets the new ones instead.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -21,6 +22,7 @@ struct NetworkFeed {
   std::atomic<std::uint32_t> attempted{0};
   std::string lastError;                  // written and read under StationTableLock
   StationTable table;                     // replaced whole under StationTableLock
+  std::chrono::steady_clock::time_point installedAt{};  // when `table` was, under StationTableLock
 };
 
 }  // namespace hv

@@ -1,9 +1,13 @@
 // The VATSIM and IVAO feed threads and their two kinds of pass; see FeedThreads.h.
 #include "feed/win32/FeedThreads.h"
 
+#include <windows.h>
+
+#include <chrono>
 #include <string>
 #include <string_view>
 
+#include "common/win32/LogWriter.h"
 #include "feed/portable/NetworkText.h"
 #include "feed/portable/StationTableBuilder.h"
 #include "feed/win32/StatusDownloader.h"
@@ -44,12 +48,35 @@ void RunFeed(Network network) {
   }
 }
 
+const char* FeedName(Network network) { return network == Ivao ? "IVAO" : "VATSIM"; }
+
+// ", the table of 65 s ago stays in use" while the feed has one (only this thread installs it).
+std::string TableInUseNote(const NetworkFeed& feed) {
+  if (!feed.table.records) return ", no table yet";
+  const auto age = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - feed.installedAt);
+  return ", the table of " + std::to_string(age.count()) + " s ago stays in use";
+}
+
 // One download with the feed's own downloader; a failure leaves its text as the
 // network's last error.
 bool DownloadOrRecordError(StatusDownloader& downloader, Network network, const std::string& url, std::string& text) {
-  if (downloader.Download(url, text)) return true;
+  const DWORD started = GetTickCount();
+  if (downloader.Download(url, text)) {
+    logLine(std::string(FeedName(network)) + ": downloaded " + url + ", " + std::to_string(text.size()) +
+            " bytes in " + std::to_string(GetTickCount() - started) + " ms");
+    return true;
+  }
+  logLine(std::string(FeedName(network)) + ": download of " + url + " failed: " + downloader.statusText() +
+          TableInUseNote(moduleState().feeds[network]));
   SetFeedError(moduleState(), network, downloader.statusText());
   return false;
+}
+
+int StationsWithVoice(const StationTable& table) {
+  int count = 0;
+  for (std::int32_t i = 0; i < table.count; ++i)
+    if (table.records[i].voiceChannel[0] != '\0') ++count;
+  return count;
 }
 
 }  // namespace
@@ -69,11 +96,17 @@ bool FetchStatusFile(Network network) {
   // The URLs are kept as the file gives them, even past 255 characters: a cut URL would
   // name another file.
   std::string dataUrl;
-  if (!FindKey(text, nullptr, "url0", dataUrl)) return false;
+  if (!FindKey(text, nullptr, "url0", dataUrl)) {
+    logLine(std::string(FeedName(network)) + ": the status file names no url0");
+    return false;
+  }
   feed.dataUrl = dataUrl;
   if (network == Ivao) {
     std::string voiceUrl;
-    if (!FindKey(text, nullptr, "url1", voiceUrl)) return false;
+    if (!FindKey(text, nullptr, "url1", voiceUrl)) {
+      logLine("IVAO: the status file names no url1");
+      return false;
+    }
     feed.voiceUrl = voiceUrl;
   }
   feed.rootFetched = 1;
@@ -94,7 +127,12 @@ bool FetchStationData(Network network) {
   }
   StationTable table;
   std::string_view voiceText(voice);
-  if (!BuildStationTable(clients, network == Ivao ? &voiceText : nullptr, table)) return false;
+  if (!BuildStationTable(clients, network == Ivao ? &voiceText : nullptr, table)) {
+    logLine(std::string(FeedName(network)) + ": no station table in " + feed.dataUrl + TableInUseNote(feed));
+    return false;
+  }
+  logLine(std::string(FeedName(network)) + ": table installed, " + std::to_string(table.count) + " stations, " +
+          std::to_string(StationsWithVoice(table)) + " with a voice channel");
   StationTable old = InstallStationTable(state, network, std::move(table));
   return true;  // `old` is released here, after the lock
 }

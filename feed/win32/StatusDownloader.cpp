@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "common/win32/ModulePin.h"
 #include "common/win32/ScopedWin.h"
 
 namespace hv {
@@ -264,6 +265,8 @@ struct TransferStart {
   HMODULE pin;  // holds the module loaded while the thread runs; null inside a program
 };
 
+// The module stays pinned until the transfer thread lets it go: an aborted transfer may
+// still be inside WinInet when the module is unloaded.
 DWORD WINAPI TransferThread(void* parameter) {
   HMODULE pin = nullptr;
   {
@@ -273,26 +276,11 @@ DWORD WINAPI TransferThread(void* parameter) {
     RunTransfer(*start->transfer);
     tCurrentTransfer = nullptr;
   }
-  if (pin) FreeLibraryAndExitThread(pin, 0);
-  return 0;
-}
-
-// Keeps the module that holds this code loaded until the transfer thread lets it go:
-// an aborted transfer may still be inside WinInet when the module is unloaded.
-HMODULE PinThisModule() {
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&TransferThread),
-                          &module))
-    return nullptr;
-  if (module == GetModuleHandleA(nullptr)) {  // linked into a program: nothing to unload
-    FreeLibrary(module);
-    return nullptr;
-  }
-  return module;
+  exitThreadAndUnpin(pin);
 }
 
 bool StartTransferThread(const std::shared_ptr<Transfer>& transfer) {
-  auto start = std::make_unique<TransferStart>(TransferStart{transfer, PinThisModule()});
+  auto start = std::make_unique<TransferStart>(TransferStart{transfer, pinThisModule()});
   HANDLE thread = CreateThread(nullptr, 0, TransferThread, start.get(), 0, nullptr);
   if (thread == nullptr) {
     if (start->pin) FreeLibrary(start->pin);

@@ -22,7 +22,7 @@ bool endsWith(const std::string& text, const char* tail) {
 
 ConfigPaths configPaths(const std::string& simFolder) {
   std::string folder = upperCase(simFolder);
-  if (folder.empty()) return {"\\Hallvoxen.ini", ""};
+  if (folder.empty()) return {"\\Hallvoxen.ini", "", "\\Hallvoxen.log"};
 
   // A program file rather than a folder: cut at the last backslash, but never at the
   // first character.
@@ -35,7 +35,7 @@ ConfigPaths configPaths(const std::string& simFolder) {
     }
   }
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
-  return {folder + "\\Modules\\Hallvoxen.ini", folder + "\\FS2002.CFG"};
+  return {folder + "\\Modules\\Hallvoxen.ini", folder + "\\FS2002.CFG", folder + "\\Modules\\Hallvoxen.log"};
 }
 
 std::optional<std::uint32_t> parseOnOff(const std::string& value) {
@@ -100,6 +100,14 @@ void readConfiguration(ModuleState& state, const ConfigurationFiles& files) {
     files.showError(kInvalidAddressMessage);
     state.remoteMode = 0;
   }
+}
+
+void readLogSetting(ModuleState& state, const ConfigurationFiles& files) {
+  ConfigPaths paths = configPaths(state.simFolder);
+  state.logPath = paths.logPath;
+  // Only read: the module never writes it.
+  if (auto log = parseOnOff(files.read(paths.iniPath, "GENERAL", "Log", "ON", kProfileValueBytes)))
+    state.logEnabled = *log;
 }
 
 void saveConfiguration(const ModuleState& state, const ConfigurationFiles& files) {

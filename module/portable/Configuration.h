@@ -38,9 +38,10 @@ struct ConfigurationFiles {
 struct ConfigPaths {
   std::string iniPath;
   std::string cfgPath;  // empty when the simulator folder is unknown
+  std::string logPath;  // Hallvoxen.log, beside Hallvoxen.ini
 };
 
-// Where Hallvoxen.ini and FS2002.CFG are, from the simulator folder of the registry.
+// Where Hallvoxen.ini, Hallvoxen.log and FS2002.CFG are, from the simulator folder of the registry.
 // The folder may name the simulator's program file instead (it then ends in EXE).
 ConfigPaths configPaths(const std::string& simFolder);
 
@@ -56,6 +57,9 @@ bool isValidAddress(const std::string& text);
 
 // Fills the settings of the state from the files (the simulator folder must be set).
 void readConfiguration(ModuleState& state, const ConfigurationFiles& files);
+// Where the log goes and whether it is written (key Log of GENERAL, ON by default), read
+// before the rest so that the log can note what reading the rest shows.
+void readLogSetting(ModuleState& state, const ConfigurationFiles& files);
 // Writes the network and the range-check choice back to Hallvoxen.ini.
 void saveConfiguration(const ModuleState& state, const ConfigurationFiles& files);
 

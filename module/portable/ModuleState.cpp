@@ -8,11 +8,13 @@ void resetModuleState(ModuleState& state) {
   state.rangeCheck = 1;
   state.remoteMode = 0;
   state.remoteAddress.clear();
+  state.logEnabled = 1;
   state.hotKeyCode = 0;
   state.hotKeyModifier = 0;
   state.simFolder.clear();
   state.iniPath.clear();
   state.cfgPath.clear();
+  state.logPath.clear();
   state.rogerWilcoPath.clear();
   state.status = Off;
   state.currentTable.records = nullptr;
@@ -31,10 +33,12 @@ void resetModuleState(ModuleState& state) {
     feed.attempted = 0;
     feed.lastError.clear();
     feed.table = StationTable{};
+    feed.installedAt = {};
   }
   state.workerStop = 0;
   state.vatsimFeedStop = 0;
   state.ivaoFeedStop = 0;
+  state.pendingCommand.clear();
   state.deliverCommand = nullptr;
 }
 

@@ -38,6 +38,7 @@ struct ModuleState {
   Flag rangeCheck{1};
   Flag remoteMode{0};
   std::string remoteAddress;
+  Flag logEnabled{1};
   std::uint32_t hotKeyCode = 0;
   std::uint32_t hotKeyModifier = 0;
 
@@ -45,6 +46,7 @@ struct ModuleState {
   std::string simFolder;
   std::string iniPath;
   std::string cfgPath;
+  std::string logPath;
   std::string rogerWilcoPath;
 
   // Run-time state
@@ -64,6 +66,9 @@ struct ModuleState {
   Flag ivaoFeedStop{0};
   StationTableLock tableLock;
 
+  // The command that selection decided under tableLock, waiting for the worker to deliver
+  // it once the lock is released (worker thread only).
+  std::string pendingCommand;
   CommandDelivery deliverCommand = nullptr;
 };
 

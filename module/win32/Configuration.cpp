@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "common/win32/ErrorBox.h"
+#include "module/win32/LoggedErrorBox.h"
 
 namespace hv {
 
@@ -49,7 +49,7 @@ void writeProfileValue(const std::string& path, const char* section, const char*
 
 }  // namespace
 
-ConfigurationFiles profileFiles() { return {&readProfileValue, &writeProfileValue, &showErrorBox}; }
+ConfigurationFiles profileFiles() { return {&readProfileValue, &writeProfileValue, &showLoggedErrorBox}; }
 
 void readConfiguration(ModuleState& state) { readConfiguration(state, profileFiles()); }
 

@@ -5,7 +5,10 @@
 
 #include <atomic>
 
+#include "common/portable/ErrorMessages.h"
+#include "common/win32/LogWriter.h"
 #include "module/win32/Lifecycle.h"
+#include "module/win32/LoggedErrorBox.h"
 #include "module/win32/ModuleThreads.h"
 #include "module/win32/SimIpc.h"
 
@@ -15,9 +18,6 @@ namespace {
 
 constexpr std::uint32_t kSavedWordOffset = 0x0264;
 constexpr std::uint32_t kControlWordOffset = 0x0262;
-constexpr char kErrorCaption[] = "Hallvoxen Error";
-constexpr char kRogerWilcoMissingText[] =
-    "RogerWilco not found !\r\nPlease check for proper RogerWilco installation !";
 
 std::atomic<void (*)()> runDialog{nullptr};
 std::atomic<void (*)()> endDialog{nullptr};
@@ -34,7 +34,7 @@ BOOL CALLBACK closeWindow(HWND window, LPARAM) {
 
 void showRogerWilcoMissing() {
   if (unloading) return;
-  MessageBoxA(nullptr, kRogerWilcoMissingText, kErrorCaption, MB_OK | MB_ICONSTOP);
+  showLoggedErrorBox(kRogerWilcoMissingMessage);
 }
 
 }  // namespace
@@ -62,7 +62,9 @@ void DialogThread() {
   if (state.status.load() == RogerWilcoMissing) {
     showRogerWilcoMissing();
   } else if (auto run = runDialog.load(); run && !unloading) {
+    logLine("settings dialog opened");
     run();
+    logLine("settings dialog closed");
   }
 
   if (savedWord == 0) {

@@ -10,14 +10,18 @@
 
 #include <chrono>
 #include <cstring>
+#include <optional>
 
 #include "common/portable/RemoteCommand.h"
+#include "common/win32/LogWriter.h"
+#include "module/portable/DecisionLog.h"
 #include "module/portable/SimBatch.h"
 #include "module/portable/SimConversions.h"
 #include "module/win32/DialogThread.h"
 #include "module/win32/Lifecycle.h"
 #include "module/win32/SimIpc.h"
 #include "voice/portable/StationSelection.h"
+#include "voice/portable/VoiceCommands.h"
 #include "voice/win32/RemoteSender.h"
 
 namespace hv {
@@ -49,6 +53,13 @@ struct Registration {
   std::uint32_t table[kKeyTableEntries] = {};
 };
 
+// What the worker last told the log, so that it writes a line only when something changes.
+struct LoggedState {
+  std::optional<Decision> decision;
+  bool simulatorAnswers = true;
+  bool heartbeatSent = true;
+};
+
 int firstFreeEntry(const std::uint32_t (&table)[kKeyTableEntries], int from) {
   for (int i = from; i < kKeyTableEntries; ++i)
     if (table[i] == 0) return i;
@@ -63,21 +74,38 @@ void registerEntries(const ModuleState& state, Registration& reg) {
   SimIpc::process(error);
 
   int menu = firstFreeEntry(reg.table, 0);
-  if (menu < 0) return;
+  if (menu < 0) {
+    logLine("no free key-table entry: neither menu entry nor hot key registered");
+    return;
+  }
   reg.menuSlot = menu;
   unsigned char record[1 + sizeof kMenuText];  // slot, text, NUL
   record[0] = static_cast<unsigned char>(menu);
   std::memcpy(record + 1, kMenuText, sizeof kMenuText);
   SimIpc::write(entryOffset(menu), 4, &kMenuEntryValue, error);
   SimIpc::write(kMenuRecordOffset, sizeof record, record, error);
-  SimIpc::process(error);
+  const bool menuRegistered = SimIpc::process(error);
+  logLine(std::string("menu entry ") + (menuRegistered ? "registered" : "registration failed") +
+          " in key-table entry " + std::to_string(menu));
 
   int key = firstFreeEntry(reg.table, menu + 1);
-  if (key < 0) return;
+  if (key < 0) {
+    logLine("no free key-table entry for the hot key");
+    return;
+  }
   reg.keySlot = key;
   std::uint32_t keyEntry = hotKeyEntryValue(state.hotKeyCode, state.hotKeyModifier);
   SimIpc::write(entryOffset(key), 4, &keyEntry, error);
-  SimIpc::process(error);
+  const bool keyRegistered = SimIpc::process(error);
+  logLine("hot key " + std::to_string(state.hotKeyCode) + "," + std::to_string(state.hotKeyModifier) +
+          (keyRegistered ? " registered" : " registration failed") + " in key-table entry " + std::to_string(key));
+}
+
+// The age of the table that selection uses, if it has one. Callers hold StationTableLock.
+std::optional<std::chrono::seconds> currentTableAge(const ModuleState& state) {
+  if (state.currentTable.loaded.load() == 0) return std::nullopt;
+  const NetworkFeed& feed = state.feeds[state.network.load() == Ivao ? Ivao : Vatsim];
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - feed.installedAt);
 }
 
 void watchEntries(ModuleState& state, const Registration& reg) {
@@ -99,13 +127,43 @@ void watchEntries(ModuleState& state, const Registration& reg) {
   SimIpc::process(error);
 }
 
-void readAndSelect(ModuleState& state) {
+void noteSimulatorAnswer(LoggedState& logged, bool answers) {
+  if (answers == logged.simulatorAnswers) return;
+  logged.simulatorAnswers = answers;
+  logLine(answers ? "the simulator IPC server answers again" : "the simulator IPC server does not answer");
+}
+
+// Selection decides under the lock; its command is delivered after the lock is released, so
+// that a process start or a datagram never holds up a thread that waits for the lock.
+void readAndSelect(ModuleState& state, LoggedState& logged) {
   if (state.dialogShowing.load() != 0) return;
   SimReading reading;
-  if (!readSimulator(reading)) return;
-  StationTableGuard guard(state.tableLock);
-  state.lastReading = reading;
-  UpdateVoiceChannel(state, reading);
+  const bool answered = readSimulator(reading);
+  noteSimulatorAnswer(logged, answered);
+  if (!answered) return;
+  std::string decisionLine;
+  {
+    StationTableGuard guard(state.tableLock);
+    state.lastReading = reading;
+    UpdateVoiceChannel(state, reading);
+    if (state.logEnabled.load() != 0) {
+      const SelectionExplanation why = ExplainSelection(state, reading);
+      const Decision decision = CurrentDecision(state, reading, why);
+      if (!logged.decision || *logged.decision != decision || !state.pendingCommand.empty()) {
+        decisionLine = DecisionLineText(state, reading, why, currentTableAge(state));
+        logged.decision = decision;
+      }
+    }
+  }
+  if (!decisionLine.empty()) logLine(decisionLine);
+  DeliverPendingCommand(state);
+}
+
+void sendHeartbeat(const ModuleState& state, LoggedState& logged) {
+  const bool sent = SendRemoteCommand(state.remoteAddress, kHeartbeatText);
+  if (sent == logged.heartbeatSent) return;
+  logged.heartbeatSent = sent;
+  logLine(sent ? "heartbeats reach the network again" : "heartbeat to " + state.remoteAddress + " could not be sent");
 }
 
 }  // namespace
@@ -142,13 +200,17 @@ void WorkerLoop() {
   ModuleState& state = moduleState();
   std::uint32_t connection = kNotConnected;
   Registration registration;
+  LoggedState logged;
   do {
-    if (state.remoteMode.load() != 0) SendRemoteCommand(state.remoteAddress, kHeartbeatText);
+    if (state.remoteMode.load() != 0) sendHeartbeat(state, logged);
     if (connection != 0) {
       SimIpc::open(0, connection, workerBatchBuffer, sizeof workerBatchBuffer);
-      if (connection == 0) registerEntries(state, registration);
+      if (connection == 0) {
+        logLine("connected to the simulator IPC server");
+        registerEntries(state, registration);
+      }
     } else {
-      readAndSelect(state);
+      readAndSelect(state, logged);
       watchEntries(state, registration);
     }
   } while (!sleepUnlessStopped(kPeriod, state.workerStop));

@@ -113,6 +113,12 @@ void prepare(ModuleState& state, const std::vector<AtcStation>& table) {
   state.currentTable.loaded = 1;
 }
 
+// One worker cycle: the decision under the lock, then the delivery.
+void selectAndDeliver(ModuleState& state, const SimReading& r) {
+  UpdateVoiceChannel(state, r);
+  DeliverPendingCommand(state);
+}
+
 TEST(UpdateVoiceChannel, TransitionTable) {
   // The aircraft is at 50 N 8 E. 11810: A in range; 12100: B, C, D out of range; 12200: E
   // out of range, F in range; 12300: G in range without voice channel, H and I in range;
@@ -167,7 +173,7 @@ TEST(UpdateVoiceChannel, TransitionTable) {
     state.joined = c.joined;
     state.selectedStation = at(c.selected);
     state.currentTable.loaded = c.loaded;
-    UpdateVoiceChannel(state, reading(c.frequency, 50.0, 8.0));
+    selectAndDeliver(state, reading(c.frequency, 50.0, 8.0));
     EXPECT_EQ(delivered(), c.commands) << c.what;
     EXPECT_EQ(state.status.load(), c.toStatus) << c.what;
     EXPECT_EQ(state.selectedStation, at(c.selectedAfter)) << c.what;
@@ -181,7 +187,7 @@ TEST(UpdateVoiceChannel, SwitchToANetworkThatNeverLoadedLeavesOnceAndWaits) {
   ModuleState state;
   const std::vector<AtcStation> vatsim = {station(11810, "EDDF_TWR", "srv/eddf", 50.0, 8.0, 50)};
   prepare(state, vatsim);
-  for (int i = 0; i < 3; ++i) UpdateVoiceChannel(state, reading(11810, 50.0, 8.0));
+  for (int i = 0; i < 3; ++i) selectAndDeliver(state, reading(11810, 50.0, 8.0));
 
   // The other network's table: empty and never loaded.
   state.network = Ivao;
@@ -189,7 +195,7 @@ TEST(UpdateVoiceChannel, SwitchToANetworkThatNeverLoadedLeavesOnceAndWaits) {
   state.currentTable.count = 0;
   state.currentTable.loaded = 0;
   state.selectedStation = nullptr;
-  for (int i = 0; i < 4; ++i) UpdateVoiceChannel(state, reading(11810, 50.0, 8.0));
+  for (int i = 0; i < 4; ++i) selectAndDeliver(state, reading(11810, 50.0, 8.0));
   EXPECT_EQ(delivered(), Texts({"/join1 srv/eddf", "/leave"}));
   EXPECT_EQ(state.status.load(), Waiting);
 
@@ -198,7 +204,7 @@ TEST(UpdateVoiceChannel, SwitchToANetworkThatNeverLoadedLeavesOnceAndWaits) {
   state.currentTable.records = ivao.data();
   state.currentTable.count = 1;
   state.currentTable.loaded = 1;
-  UpdateVoiceChannel(state, reading(11810, 50.0, 8.0));
+  selectAndDeliver(state, reading(11810, 50.0, 8.0));
   EXPECT_EQ(delivered(), Texts({"/join1 srv/eddf", "/leave", "/join1 vox.ivao/eddf/EDDF_TWR"}));
   EXPECT_EQ(state.status.load(), Joined);
 }

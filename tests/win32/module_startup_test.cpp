@@ -22,8 +22,10 @@ constexpr char kRemoteFailure[] =
     "Error initializing Remote Control !\r\nPlease check for proper installation of TCP/IP protocol !";
 constexpr char kInvalidAddress[] = "Invalid IP Address in Hallvoxen.ini !\r\nRogerWilco remote control is disabled !";
 
-// The three threads of a running module: two feeds and the worker loop.
-constexpr int kRunningThreads = 3;
+// The log's writer runs from start-up to unload, also in a module left inert; a running
+// module adds two feeds and the worker loop.
+constexpr int kLogWriter = 1;
+constexpr int kRunningThreads = kLogWriter + 3;
 
 class ModuleStartup : public ::testing::Test {
  protected:
@@ -59,21 +61,21 @@ class ModuleStartup : public ::testing::Test {
 
 TEST_F(ModuleStartup, RogerWilcoMissingShowsOneBoxAndLeavesTheModuleInert) {
   EXPECT_EQ(initialise(1), std::vector<std::string>{kRogerWilcoMissing}) << "no App Paths key";
-  EXPECT_EQ(moduleThreads(), 0);
+  EXPECT_EQ(moduleThreads(), kLogWriter);
   expectQuickUnloadLeavingNoThread();
 }
 
 TEST_F(ModuleStartup, EmptyAppPathsValueCountsAsMissing) {
   hvtest::setMachineString(kAppPathKey, nullptr, "");
   EXPECT_EQ(initialise(1), std::vector<std::string>{kRogerWilcoMissing});
-  EXPECT_EQ(moduleThreads(), 0);
+  EXPECT_EQ(moduleThreads(), kLogWriter);
   expectQuickUnloadLeavingNoThread();
 }
 
 TEST_F(ModuleStartup, AppPathsNamingAMissingFileCountsAsMissing) {
   hvtest::setMachineString(kAppPathKey, nullptr, sim.simFolder() + "\\no such\\roger.exe");
   EXPECT_EQ(initialise(1), std::vector<std::string>{kRogerWilcoMissing});
-  EXPECT_EQ(moduleThreads(), 0);
+  EXPECT_EQ(moduleThreads(), kLogWriter);
   expectQuickUnloadLeavingNoThread();
 }
 
@@ -109,7 +111,7 @@ TEST_F(ModuleStartup, RemoteFailureFallsBackToTheLocalRogerWilco) {
 TEST_F(ModuleStartup, RemoteFailureWithoutLocalRogerWilcoShowsBothBoxes) {
   sim.writeIni("[REMOTE]\nRemote=ON\nRemoteAddress=10.0.0.1x\n");
   EXPECT_EQ(initialise(2), (std::vector<std::string>{kRemoteFailure, kRogerWilcoMissing}));
-  EXPECT_EQ(moduleThreads(), 0);
+  EXPECT_EQ(moduleThreads(), kLogWriter);
   expectQuickUnloadLeavingNoThread();
 }
 

@@ -26,6 +26,8 @@ constexpr std::uint32_t kOff = 0, kNoStation = 1;
 // The aircraft stands where Frankfurt Tower, Arrival North and ATIS sit.
 constexpr double kLatitude = 50.03333, kLongitude = 8.57056;
 constexpr std::uint16_t kStartCom1 = 12280;
+// The feed threads, the worker loop and the log's writer.
+constexpr int kRunningThreads = 4;
 
 using hvtest::waitUntil;
 
@@ -120,7 +122,7 @@ struct Rig {
   }
   bool closed(HWND dialog) {
     return waitUntil([&] { return !IsWindowVisible(dialog); }, 1000ms) &&
-           waitUntil([&] { return hvtest::threadsStartedBy(host.module()) == 3; });
+           waitUntil([&] { return hvtest::threadsStartedBy(host.module()) == kRunningThreads; });
   }
   std::uint32_t status() {
     unsigned char record[192];
@@ -303,7 +305,7 @@ TEST(SettingsDialog, UnloadEndsTheDialogQuickly) {
       for (int id : {kActive, kIvao, kRangeCheck}) click(dialog, id);
     } else {
       ASSERT_TRUE(rig.sim.pickMenuItem());
-      ASSERT_TRUE(waitUntil([&] { return hvtest::threadsStartedBy(rig.host.module()) == 4; }));
+      ASSERT_TRUE(waitUntil([&] { return hvtest::threadsStartedBy(rig.host.module()) == kRunningThreads + 1; }));
     }
     std::chrono::milliseconds took{-1};
     int threadsAfter = -1;

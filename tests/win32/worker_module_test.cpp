@@ -20,8 +20,8 @@ using Batch = SubstituteSimulator::Batch;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint32_t kTable = 0x3210;
-// The feed threads and the worker loop.
-constexpr int kRunningThreads = 3;
+// The feed threads, the worker loop and the log's writer.
+constexpr int kRunningThreads = 4;
 
 bool isReading(const Batch& b) { return b.hasRead(0x034E); }
 bool isOpening(const Batch& b) { return b.hasRead(0x3304); }

@@ -9,7 +9,8 @@
 namespace hv {
 
 // The per-cycle entry: searches state.currentTable for the reading's frequency, stores
-// the new status and issues a join or leave command when the decision changes.
+// the new status and decides a join or leave command when the decision changes (see
+// DeliverPendingCommand).
 void UpdateVoiceChannel(ModuleState& state, const SimReading& reading);
 
 // 1 (no station), 2 (station in range, handed back) or 4 (stations on the frequency,

@@ -15,9 +15,8 @@ std::string fieldText(const char* field, std::size_t size) {
   return std::string(field, end ? static_cast<const char*>(end) - field : size);
 }
 
-void deliver(ModuleState& state, const std::string& text) {
-  if (state.deliverCommand) state.deliverCommand(text.c_str());
-}
+// Selection decides at most one command a cycle; it waits here for the lock's release.
+void deliver(ModuleState& state, const std::string& text) { state.pendingCommand = text; }
 
 }  // namespace
 
@@ -40,6 +39,13 @@ void JoinStation(ModuleState& state, const AtcStation& station) {
 void LeaveChannel(ModuleState& state) {
   state.joined.store(0);
   deliver(state, kLeaveCommand);
+}
+
+std::string DeliverPendingCommand(ModuleState& state) {
+  std::string text = std::move(state.pendingCommand);
+  state.pendingCommand.clear();
+  if (!text.empty() && state.deliverCommand) state.deliverCommand(text.c_str());
+  return text;
 }
 
 }  // namespace hv

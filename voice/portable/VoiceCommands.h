@@ -1,5 +1,8 @@
 // The two voice-program commands: join a station's voice channel, or leave the channel.
-// Each sets `joined` first and then hands the text to state.deliverCommand.
+// Each sets `joined` and leaves the text in state.pendingCommand; the worker hands it to
+// state.deliverCommand after releasing StationTableLock, so that starting the voice program
+// or sending a datagram never holds up a thread waiting for the lock (the simulator's,
+// when an add-on asks for the status).
 #pragma once
 
 #include <string>
@@ -16,5 +19,8 @@ std::string joinCommandText(const AtcStation& station, std::uint32_t network);
 
 void JoinStation(ModuleState& state, const AtcStation& station);
 void LeaveChannel(ModuleState& state);
+
+// Delivers the pending command, if any. Returns its text (empty when there was none).
+std::string DeliverPendingCommand(ModuleState& state);
 
 }  // namespace hv

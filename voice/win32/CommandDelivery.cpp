@@ -2,6 +2,11 @@
 // has run. Neither route reports back: selection goes on as if the text had arrived.
 #include "voice/win32/CommandDelivery.h"
 
+#include <windows.h>
+
+#include <string>
+
+#include "common/win32/LogWriter.h"
 #include "common/win32/RogerWilco.h"
 #include "module/win32/Lifecycle.h"
 #include "voice/win32/RemoteSender.h"
@@ -9,10 +14,17 @@
 namespace hv {
 
 void deliverCommandText(const ModuleState& state, const char* text) {
-  if (state.remoteMode.load() != 0)
-    SendRemoteCommand(state.remoteAddress, text);
-  else
-    StartRogerWilco(state.rogerWilcoPath, text);
+  const std::string quoted = std::string("\"") + text + "\"";
+  if (state.remoteMode.load() != 0) {
+    if (SendRemoteCommand(state.remoteAddress, text))
+      logLine("command " + quoted + " sent to " + state.remoteAddress);
+    else
+      logLine("command " + quoted + " could not be sent to " + state.remoteAddress);
+  } else if (StartRogerWilco(state.rogerWilcoPath, text)) {
+    logLine("RogerWilco started with " + quoted);
+  } else {
+    logLine("RogerWilco could not be started with " + quoted + ": error " + std::to_string(GetLastError()));
+  }
 }
 
 void deliverVoiceCommand(const char* text) { deliverCommandText(moduleState(), text); }

@@ -7,7 +7,8 @@
 namespace hv {
 
 // Remote mode: one datagram to remoteAddress; otherwise the voice program at
-// rogerWilcoPath is started with the text as its argument. Failures are not reported.
+// rogerWilcoPath is started with the text as its argument. The outcome goes to the log;
+// selection is not told.
 void deliverCommandText(const ModuleState& state, const char* text);
 
 // The same for the module's own state; start-up installs it as state.deliverCommand.
