@@ -173,6 +173,18 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+; Starting Pelkorin with Windows needs Pelkorin.
+Function .onSelChange
+  ${If} ${SectionIsSelected} ${SecAutostart}
+  ${AndIfNot} ${SectionIsSelected} ${SecPelkorin}
+    ${If} $0 == ${SecPelkorin}
+      !insertmacro UnselectSection ${SecAutostart}
+    ${Else}
+      !insertmacro SelectSection ${SecPelkorin}
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
 ; Entering the folder page: skipped without the module; a plain word when FS2002 was not
 ; found, after which the pilot can still choose its folder.
 Function SimFolderPage
