@@ -192,7 +192,7 @@ Function SimFolderPage
     Abort
   ${EndIf}
   ${If} $INSTDIR == ""
-    MessageBox MB_OK|MB_ICONEXCLAMATION "FS2002 was not found on this computer: its registry entry is missing.$\r$\n$\r$\nIf FS2002 is installed, choose its folder (the one that holds FS2002.EXE) on the next page. FS2002 registers its folder when it is started for the first time."
+    MessageBox MB_OK|MB_ICONEXCLAMATION "FS2002 was not found on this computer: its registry entry is missing.$\r$\n$\r$\nIf FS2002 is installed, choose its folder (the one that holds FS2002.EXE) on the next page. Without that entry Hallvoxen reads its settings from \Hallvoxen.ini at the root of the drive; reinstalling FS2002 writes it again."
   ${EndIf}
 FunctionEnd
 
