@@ -52,7 +52,7 @@ void releaseProgramResources() {
     CloseHandle(pelkorin.mutex);
     pelkorin.mutex = nullptr;
   }
-  if (pelkorin.trayIconAdded) deleteTrayIcon();
+  if (pelkorin.trayIconAsked) deleteTrayIcon();
   for (HICON* icon : {&pelkorin.contactIcon, &pelkorin.noContactIcon}) {
     if (*icon) DestroyIcon(*icon);
     *icon = nullptr;

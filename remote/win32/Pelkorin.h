@@ -26,7 +26,9 @@ struct PelkorinState {
   HWND mainWindow = nullptr;
   HANDLE mutex = nullptr;  // held (owned) while not null
   bool classRegistered = false;
-  bool trayIconAdded = false;
+  // NIM_ADD was asked for, whatever it answered: a shell busy at log-on can report a failed
+  // add for an icon it then shows, so exit deletes the icon either way.
+  bool trayIconAsked = false;
   HICON contactIcon = nullptr;    // 108, 16x16
   HICON noContactIcon = nullptr;  // 111, 16x16
   HICON panelIcon = nullptr;      // 109, 32x32, the window class's icon

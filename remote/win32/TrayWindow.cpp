@@ -56,7 +56,8 @@ void showPopupMenu(HWND window) {
 
 void addTrayIcon(HICON icon) {
   NOTIFYICONDATAA record = trayRecord(icon);
-  pelkorin.trayIconAdded = Shell_NotifyIconA(NIM_ADD, &record) != FALSE;
+  pelkorin.trayIconAsked = true;
+  Shell_NotifyIconA(NIM_ADD, &record);
 }
 
 void modifyTrayIcon(HICON icon) {
@@ -70,7 +71,7 @@ void deleteTrayIcon() {
   record.hWnd = pelkorin.mainWindow;
   record.uID = kTrayIconId;
   Shell_NotifyIconA(NIM_DELETE, &record);
-  pelkorin.trayIconAdded = false;
+  pelkorin.trayIconAsked = false;
 }
 
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
