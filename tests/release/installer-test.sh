@@ -11,6 +11,7 @@
 #      keeps the INI;
 #   3. no FS2002 registered: "setup /S /D=folder" installs into that folder, with the
 #      sample Hallvoxen.ini since there was none, and without Pelkorin.
+# HV_WINE32_EMULATE=1 runs the 32-bit programs under qemu even where the kernel could.
 # usage: tests/release/installer-test.sh [ROOT]   (default: this tree; uses ROOT/dist and
 #                                                   ROOT/build/release, prefix in
 #                                                   ROOT/build/release-wine32)
@@ -23,6 +24,7 @@ stage=$root/build/release/stage/Hallvoxen-$version
 
 # shellcheck source=scripts/wine32-session.sh
 source "$root/scripts/wine32-session.sh"
+[ "${HV_WINE32_EMULATE:-0}" = 1 ] && wine32_private_namespace "$0" "$@"   # emulated even where not needed
 wine32_enable_i386
 trap wine32_session_stop EXIT
 wine32_session_start "$root/build/release-wine32/prefix"
