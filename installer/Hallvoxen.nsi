@@ -213,6 +213,8 @@ Section "Uninstall"
   ReadRegStr $0 HKLM "${UNINST_KEY}" "FS2002Folder"
   ${If} $0 != ""
     Delete "$0\Modules\Hallvoxen.dll"
+    Delete "$0\Modules\Hallvoxen.log"
+    Delete "$0\Modules\Hallvoxen.log.1"
     ; Hallvoxen.ini stays: it holds the pilot's settings.
   ${EndIf}
   Delete "$SMSTARTUP\Pelkorin.lnk"

@@ -7,8 +7,8 @@
 #      Start-menu and start-up entries into Program Files, keeps the INI, and registers
 #      the uninstaller in Add/Remove Programs;
 #   2. the uninstaller, silently (two processes: it runs from a copy of itself): removes
-#      the module, Pelkorin, the shortcuts, the registration and its own folder, and
-#      keeps the INI;
+#      the module and its log, Pelkorin, the shortcuts, the registration and its own
+#      folder, and keeps the INI;
 #   3. no FS2002 registered: "setup /S /D=folder" installs into that folder, with the
 #      sample Hallvoxen.ini since there was none, and without Pelkorin.
 # HV_WINE32_EMULATE=1 runs the 32-bit programs under qemu even where the kernel could.
@@ -78,13 +78,14 @@ for want in "DisplayName.*Hallvoxen $version" "DisplayVersion.*$version" \
 done
 
 echo "2. uninstalling silently"
+echo "a line the module wrote" >"$c/FS2002/Modules/Hallvoxen.log"
 # As on Windows, the uninstaller copies itself to the temporary folder, starts the copy
 # and ends; the copy does the work and removes the folder last.
 run "Uninstall /S" "$app/Uninstall.exe" /S
 waited=0
 while [ -e "$app" ] && [ "$waited" -lt "$limit" ]; do sleep 1; waited=$((waited + 1)); done
 echo "  its copy in the temporary folder: done after $waited s more"
-absent "$c/FS2002/Modules/Hallvoxen.dll" "$app" "$menu/Hallvoxen" "$menu/StartUp/Pelkorin.lnk"
+absent "$c/FS2002/Modules/Hallvoxen.dll" "$c/FS2002/Modules/Hallvoxen.log" "$app" "$menu/Hallvoxen" "$menu/StartUp/Pelkorin.lnk"
 cmp -s "$WINEPREFIX/pilot.ini" "$c/FS2002/Modules/Hallvoxen.ini" || fail "the uninstaller did not keep Hallvoxen.ini"
 ! reg32 query "$uninstall_key" >/dev/null || fail "the Add/Remove Programs entry is still there"
 
