@@ -80,6 +80,6 @@ shoot about pelkorin-about.png
 
 # ---- the tray icons, from the pictures the program's icons are made of
 for icon in contact no-contact; do
-  convert "$root/remote/resources/tray_${icon//-/_}.xpm" -scale 200% "$root/docs/tray-$icon.png"
+  convert "$root/remote/resources/tray_${icon//-/_}.xpm" -scale 200% -define png:exclude-chunks=date,time "$root/docs/tray-$icon.png"
   echo "docs/tray-$icon.png"
 done
