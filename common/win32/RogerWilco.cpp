@@ -33,9 +33,9 @@ bool StartRogerWilco(const std::string& programPath, const std::string& commandT
   BOOL started = CreateProcessA(programPath.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
                                 nullptr, nullptr, &startup, &process);
   const DWORD error = started ? ERROR_SUCCESS : GetLastError();
-  if (started) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+  if (started) {  // never waited for: the handles are closed at once
+    ScopedKernelHandle thread(process.hThread);
+    ScopedKernelHandle child(process.hProcess);
   }
   if (previous) SetForegroundWindow(previous);
   SetLastError(error);  // for a caller that reports why the start failed

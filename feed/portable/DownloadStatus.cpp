@@ -28,24 +28,45 @@ std::string EventText(const void* info, std::uint32_t infoLength) {
   return std::string(text, length);
 }
 
+// The client's progress events, numbered as WinInet's INTERNET_STATUS_ values.
+enum StatusEvent : std::uint32_t {
+  kResolvingName = 10,
+  kNameResolved = 11,
+  kConnectingToServer = 20,
+  kConnectedToServer = 21,
+  kSendingRequest = 30,
+  kRequestSent = 31,
+  kReceivingResponse = 40,
+  kResponseReceived = 41,
+  kClosingConnection = 50,
+  kConnectionClosed = 51,
+  kHandleCreated = 60,
+  kHandleClosing = 70,
+  kRequestComplete = 100,
+};
+
 }  // namespace
 
 bool StatusMessageFor(std::uint32_t code, const void* info, std::uint32_t infoLength,
                       std::string& message) {
   switch (code) {
-    case 10: message = FormatStatus("Resolving name for %s", EventText(info, infoLength).c_str()); return true;
-    case 11: message = FormatStatus("Resolved name for %s", EventText(info, infoLength).c_str()); return true;
-    case 20: message = "Connecting to socket address "; return true;
-    case 21: message = "Connected to socket address"; return true;
-    case 30: message = "Sending request..."; return true;
-    case 31: message = "Request sent"; return true;
-    case 40: return false;
-    case 41: message = "Response received"; return true;
-    case 50: message = "Closing the connection to the server"; return true;
-    case 51: message = "Connection to the server closed"; return true;
-    case 60: message.clear(); return true;
-    case 70: return false;
-    case 100:
+    case kResolvingName:
+      message = FormatStatus("Resolving name for %s", EventText(info, infoLength).c_str());
+      return true;
+    case kNameResolved:
+      message = FormatStatus("Resolved name for %s", EventText(info, infoLength).c_str());
+      return true;
+    case kConnectingToServer: message = "Connecting to socket address "; return true;
+    case kConnectedToServer: message = "Connected to socket address"; return true;
+    case kSendingRequest: message = "Sending request..."; return true;
+    case kRequestSent: message = "Request sent"; return true;
+    case kReceivingResponse: return false;
+    case kResponseReceived: message = "Response received"; return true;
+    case kClosingConnection: message = "Closing the connection to the server"; return true;
+    case kConnectionClosed: message = "Connection to the server closed"; return true;
+    case kHandleCreated: message.clear(); return true;
+    case kHandleClosing: return false;
+    case kRequestComplete:
       if (info != nullptr && infoLength == 8) {
         std::uint32_t words[2];
         std::memcpy(words, info, sizeof words);

@@ -287,7 +287,7 @@ bool StartTransferThread(const std::shared_ptr<Transfer>& transfer) {
     return false;
   }
   start.release();  // the thread owns it now
-  CloseHandle(thread);
+  ScopedKernelHandle unwaited(thread);  // the transfer is waited for through its event
   return true;
 }
 

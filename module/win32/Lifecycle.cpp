@@ -67,7 +67,7 @@ bool fileCanBeOpened(const std::string& path) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(file);
+  ScopedKernelHandle opened(file);
   return true;
 }
 

@@ -38,9 +38,15 @@ struct ModuleImportEntry {
   void* pointer;
 };
 
-__attribute__((used)) ModuleLinkage Linkage = {
-    0x00000013, &initialiseModule, &deinitialiseModule, 0, 0, 0x00000800, nullptr};
+// The words the simulator checks in a module's records.
+constexpr std::uintptr_t kLinkageMagic = 0x00000013;
+constexpr std::uintptr_t kHostVersion = 0x00000800;
+constexpr std::uint32_t kImportTableIdentifier = 0x0000000F;
+constexpr std::uint32_t kImportTableEnd = 0x00000000;
 
-__attribute__((used)) ModuleImportEntry ImportTable[2] = {{0x0000000F, nullptr}, {0x00000000, nullptr}};
+__attribute__((used)) ModuleLinkage Linkage = {
+    kLinkageMagic, &initialiseModule, &deinitialiseModule, 0, 0, kHostVersion, nullptr};
+
+__attribute__((used)) ModuleImportEntry ImportTable[2] = {{kImportTableIdentifier, nullptr}, {kImportTableEnd, nullptr}};
 
 }  // extern "C"

@@ -6,6 +6,7 @@
 
 #include <process.h>
 
+#include "common/win32/ScopedWin.h"
 #include "remote/win32/CommandListener.h"
 #include "remote/win32/Pelkorin.h"
 #include "remote/win32/PelkorinResources.h"
@@ -37,7 +38,7 @@ bool registerTrayWindowClass() {
 bool startListener() {
   uintptr_t thread = _beginthreadex(nullptr, 0, CommandListener, nullptr, 0, nullptr);
   if (thread == 0) return false;
-  CloseHandle(reinterpret_cast<HANDLE>(thread));  // never waited for
+  ScopedKernelHandle unwaited(reinterpret_cast<HANDLE>(thread));  // never waited for
   return true;
 }
 
