@@ -18,17 +18,13 @@
 # Under emulation each 32-bit process start costs about a minute: keep them few.
 # shellcheck shell=bash
 
-export WINEDEBUG=${WINEDEBUG:--all}
-# No debugger: a crash must end the program with a failing status, never a pass.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-export LANG=C.UTF-8
-unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
+# shellcheck source=scripts/wine-session.sh
+source "$(dirname "${BASH_SOURCE[0]}")/wine-session.sh"
 
 # The emulated CPU: a Pentium III (SSE, no SSE2), the floor of the pilots' PCs.
 export QEMU_CPU=${QEMU_CPU:-pentium3}
 
 _wine32_binfmt=/proc/sys/fs/binfmt_misc
-_wine32_xvfb_pid=""
 
 # Writes a line to a file of /proc as root (through sudo when not root).
 _wine32_write() {
@@ -86,31 +82,10 @@ wine32_enable_i386() {
   _wine32_write "$_wine32_binfmt/register" "$wanted"
 }
 
-wine32_session_start() {
-  export WINEPREFIX=$1
-  local display
-  for display in $(seq 150 200); do
-    [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] || break
-  done
-  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  _wine32_xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-
-  if [ ! -f "$WINEPREFIX/.prepared" ]; then
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    # A 64-bit prefix made by wine64 holds the 32-bit side too (syswow64); its 32-bit
-    # set-up runs emulated: about 3.5 minutes.
-    /usr/lib/wine/wine64 wineboot --init </dev/null >/dev/null 2>&1
-    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-    /usr/lib/wine/wineserver -w
-    touch "$WINEPREFIX/.prepared"
-  fi
-  # A persistent wineserver, started before anything inherits our output pipes.
-  /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
-  /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
-}
+# The display, the prefix and the wineserver are those of the 64-bit session: a WoW64
+# prefix made by wine64 holds the 32-bit side too (syswow64; under emulation its set-up
+# takes about 3.5 minutes).
+wine32_session_start() { wine_session_start "$1"; }
 
 wine32_run() {
   local limit=$1
@@ -120,7 +95,6 @@ wine32_run() {
 
 wine32_session_stop() {
   /usr/lib/wine/wineserver -k 2>/dev/null || true
-  /usr/lib/wine/wineserver -w 2>/dev/null || true
   # An emulated process still starting up has not reached the wineserver yet and
   # outlives it: end those of this prefix too.
   local environ pid
@@ -133,7 +107,5 @@ wine32_session_stop() {
     esac
     tr '\0' '\n' <"$environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && kill -9 "$pid" 2>/dev/null
   done
-  true
-  [ -n "$_wine32_xvfb_pid" ] && kill "$_wine32_xvfb_pid" 2>/dev/null || true
-  _wine32_xvfb_pid=""
+  wine_session_stop
 }
