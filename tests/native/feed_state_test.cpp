@@ -1,6 +1,6 @@
-// How a feed puts a new station table in place: what station selection sees afterwards
-// (currentTable, selectedStation), that nothing is left pointing into the released table,
-// and that it happens under StationTableLock; and the feed's idle rule and pauses.
+// How a feed puts a new station table in place under StationTableLock, the lock itself,
+// the feed's idle rule and pauses with the sleep that a stop ends, and the texts of a
+// status download.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,15 +8,18 @@
 #include <cstdint>
 #include <thread>
 
+#include "feed/portable/DownloadStatus.h"
 #include "feed/portable/FeedState.h"
+#include "module/portable/StopFlag.h"
 
 namespace hv {
 namespace {
 
+using namespace std::chrono_literals;
+
 StationTable MakeTable(std::initializer_list<std::uint16_t> frequencies) {
   StationTable table;
   table.count = static_cast<std::int32_t>(frequencies.size());
-  if (table.count == 0) return table;
   table.records.reset(new AtcStation[table.count]());
   int i = 0;
   for (std::uint16_t f : frequencies) table.records[i++].frequency = f;
@@ -36,18 +39,11 @@ void Prepare(ModuleState& state, Network shown, Network stationIn) {
 
 TEST(InstallStationTable, WhatSelectionSeesAfterwards) {
   const struct {
-    const char* name;
-    Network shown, stationIn;  // what currentTable and selectedStation show
-    Network selected;          // `network`, which a switch may have changed since
-    Network into;
-    bool empty;
-    bool publishes;       // currentTable becomes the new table
-    bool stationCleared;  // selectedStation is cleared
+    const char* name; Network shown, stationIn, selected, into; bool empty, publishes, stationCleared;
   } cases[] = {
       {"selected network", Vatsim, Vatsim, Vatsim, Vatsim, false, true, true},
       {"selected network, empty table", Vatsim, Vatsim, Vatsim, Vatsim, true, true, true},
       {"other network", Vatsim, Vatsim, Vatsim, Ivao, false, false, false},
-      {"other network, IVAO selected", Ivao, Ivao, Ivao, Vatsim, false, false, false},
       {"switched away, currentTable still on the old records", Vatsim, Vatsim, Ivao, Vatsim, false, true, true},
       {"switched to, currentTable not yet on the network", Ivao, Ivao, Vatsim, Vatsim, false, true, true},
       {"a station left in the released table", Ivao, Vatsim, Ivao, Vatsim, false, false, true},
@@ -57,69 +53,88 @@ TEST(InstallStationTable, WhatSelectionSeesAfterwards) {
     Prepare(state, c.shown, c.stationIn);
     state.network = c.selected;
     const AtcStation* oldRecords = state.feeds[c.into].table.records.get();
-    const std::int32_t oldCount = state.feeds[c.into].table.count;
     const AtcStation* shown = state.currentTable.records;
     const AtcStation* selected = state.selectedStation;
-
     const StationTable old = InstallStationTable(state, c.into, c.empty ? StationTable{} : MakeTable({13000, 13100}));
     EXPECT_EQ(old.records.get(), oldRecords) << c.name << ": handed back whole, for release after the lock";
-    EXPECT_EQ(old.count, oldCount) << c.name;
-    EXPECT_EQ(state.feeds[c.into].table.count, c.empty ? 0 : 2) << c.name;
     EXPECT_EQ(state.currentTable.records, c.publishes ? state.feeds[c.into].table.records.get() : shown) << c.name;
     EXPECT_EQ(state.currentTable.count, state.feeds[c.publishes ? c.into : c.shown].table.count) << c.name;
     EXPECT_EQ(state.selectedStation, c.stationCleared ? nullptr : selected) << c.name;
   }
+  ModuleState state;
+  state.network = Ivao;
+  state.feeds[Vatsim].loaded = 1;
+  PublishLoaded(state, Vatsim);
+  EXPECT_EQ(state.currentTable.loaded.load(), 0u) << "only the selected network sets currentTable's flag";
 }
 
 TEST(InstallStationTable, WaitsForTheLock) {
   ModuleState state;
   Prepare(state, Vatsim, Vatsim);
   state.tableLock.acquire();
-  std::atomic<bool> done{false};
-  std::thread feed([&] {
-    InstallStationTable(state, Vatsim, MakeTable({13000}));
-    done = true;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(60));
-  EXPECT_FALSE(done);
+  EXPECT_FALSE(state.tableLock.tryAcquire());
+  std::thread feed([&] { InstallStationTable(state, Vatsim, MakeTable({13000})); });
+  std::this_thread::sleep_for(60ms);
   EXPECT_EQ(state.currentTable.count, 3);  // the holder still sees the old table
   state.tableLock.release();
   feed.join();
   EXPECT_EQ(state.currentTable.count, 1);
 }
 
-TEST(PublishLoaded, OnlyTheSelectedNetworkSetsCurrentTablesFlag) {
-  ModuleState state;
-  state.network = Ivao;
-  state.feeds[Vatsim].loaded = 1;
-  PublishLoaded(state, Vatsim);
-  EXPECT_EQ(state.currentTable.loaded.load(), 0u);
-  state.feeds[Ivao].loaded = 1;
-  PublishLoaded(state, Ivao);
-  EXPECT_EQ(state.currentTable.loaded.load(), 1u);
-}
-
-TEST(FeedsIdle, WhileControlIsOffOrTheDialogShows) {
-  const struct {
-    std::uint32_t active, dialogShowing;
-    bool idle;
-  } cases[] = {{0, 0, true}, {0, 1, true}, {1, 1, true}, {1, 0, false}};
-  for (const auto& c : cases) {
+TEST(FeedPauses, IdleRuleShippedPausesAndTheStopThatEndsThem) {
+  const std::uint32_t idle[][3] = {{0, 0, 1}, {0, 1, 1}, {1, 1, 1}, {1, 0, 0}};  // active, dialog showing, idle
+  for (const auto& c : idle) {
     ModuleState state;
-    state.active = c.active;
-    state.dialogShowing = c.dialogShowing;
-    EXPECT_EQ(FeedsIdle(state), c.idle) << c.active << c.dialogShowing;
+    state.active = c[0];
+    state.dialogShowing = c[1];
+    EXPECT_EQ(FeedsIdle(state), c[2] == 1) << c[0] << c[1];
   }
+  NetworkFeed feed;
+  EXPECT_EQ(PauseAfterPass(feed, FeedTiming{}), 5000ms);
+  feed.loaded = 1;
+  EXPECT_EQ(PauseAfterPass(feed, FeedTiming{}), 60000ms);
+  EXPECT_EQ(FeedTiming{}.idlePause, 100ms);
+
+  Flag stop{0};
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(sleepUnlessStopped(50ms, stop));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(50ms);
+    stop = 1;
+  });
+  start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(sleepUnlessStopped(60s, stop));
+  stopper.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 50ms + 10 * kStopCheckSlice);
 }
 
-// The shipped pauses: 5 s until a network is loaded, a minute after, 100 ms while idle.
-// The Win32 feed test measures the 5 s with the real thread and shortens the others.
-TEST(PauseAfterPass, MinuteOnceLoadedFiveSecondsBefore) {
-  NetworkFeed feed;
-  EXPECT_EQ(PauseAfterPass(feed, FeedTiming{}), std::chrono::milliseconds(5000));
-  feed.loaded = 1;
-  EXPECT_EQ(PauseAfterPass(feed, FeedTiming{}), std::chrono::milliseconds(60000));
-  EXPECT_EQ(FeedTiming{}.idlePause, std::chrono::milliseconds(100));
+TEST(DownloadTexts, EventsProgressErrorsAndTheBodyLimit) {
+  const std::uint32_t words[2] = {0x00C0FFEE, 12029};
+  const char withNul[] = "host.example\0garbage";
+  const std::string longHost(600, 'h');
+  const struct { std::uint32_t code; const void* info; std::uint32_t length; bool changes; std::string message; } cases[] = {
+      {10, withNul, sizeof withNul, true, "Resolving name for host.example"},  // not past the NUL
+      {11, "abcd", 3, true, "Resolved name for abc"},                          // nor past the length
+      {10, longHost.c_str(), 601, true, "Resolving name for " + std::string(511 - 19, 'h')},  // 511 at most
+      {40, nullptr, 0, false, ""},
+      {100, words, 8, true, "Request complete, dwResult = 00C0FFEE, dwError = 00002EFD"},
+      {100, words, 4, true, "Request complete"},
+      {42, nullptr, 0, true, "Unknown status: 42"},
+  };
+  for (const auto& c : cases) {
+    std::string message = "previous text";
+    EXPECT_EQ(StatusMessageFor(c.code, c.info, c.length, message), c.changes) << c.code;
+    EXPECT_EQ(message, c.changes ? c.message : "previous text") << c.code;
+  }
+  EXPECT_EQ(ProgressMessage(1048576, 0), "Read 1048576 bytes");
+  EXPECT_EQ(ProgressMessage(3000, 2), "Read 3000 bytes (1.5 Kb/s)");
+  EXPECT_EQ(PlainErrorText("First line.\r\nSecond\tline.\r\n\r\n"), "First line. Second line.");
+  EXPECT_EQ(PlainErrorText(std::string(300, 'e') + "\r\n"), std::string(254, 'e'));
+  const std::size_t limit = 16u * 1024u * 1024u;
+  EXPECT_FALSE(BodyTooLarge(limit - 4095, 4095));
+  EXPECT_TRUE(BodyTooLarge(limit, 1));
+  EXPECT_TRUE(BodyTooLarge(static_cast<std::size_t>(-1), 4095)) << "no overflow near the top of size_t";
 }
 
 }  // namespace
