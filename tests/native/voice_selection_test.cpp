@@ -11,6 +11,7 @@
 
 #include "tests/support/StationRecords.h"
 #include "voice/portable/StationSelection.h"
+#include "voice/portable/VoiceCommands.h"
 
 namespace hv {
 namespace {
