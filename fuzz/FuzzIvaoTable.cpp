@@ -1,7 +1,6 @@
 // libFuzzer target: an IVAO clients file and voice file, given as one input split at its
 // first NUL byte (clients before it, voice after it; no NUL: an empty voice file), built
-// into a station table and compared with the slow build, which scans the voice clients
-// from the top for each station.
+// into a station table and checked (fuzz/FuzzCheck.h).
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

@@ -1,5 +1,5 @@
 // libFuzzer target: a VATSIM clients file, built into a station table (voice channels from
-// the information texts) and compared with the slow build.
+// the information texts) and checked (fuzz/FuzzCheck.h).
 #include <cstddef>
 #include <cstdint>
 
