@@ -141,24 +141,6 @@ TEST(SimBatchAnswer, TheWalkTrustsNoWordTheServerChanged) {
 
 // ---------------------------------------------------------------- the client
 
-// 0 stands for no buffer. The opening batch needs 58 bytes.
-TEST(SimClientOpen, TheBufferIsCheckedBeforeAnythingIsSent) {
-  for (std::uint32_t size = 0; size <= 58; size = size == 0 ? 31 : size + 1) {
-    PlayedServer server;
-    SimClient client(server.link());
-    std::vector<unsigned char> buffer(size);
-    std::uint32_t error = 0xDEADBEEF, v = 0;
-    bool opened = client.open(0, error, size ? buffer.data() : nullptr, size ? size : 1000);
-    EXPECT_EQ(error, size < 32 ? hv::kSimBadBuffer : size < 58 ? hv::kSimBatchFull : hv::kSimOk) << size;
-    EXPECT_EQ(opened, size == 58) << size;
-    EXPECT_EQ(server.finds, size < 32 ? 0 : 1) << "looked for the server with " << size;
-    EXPECT_EQ(server.sent.size(), size == 58 ? 1u : 0u) << "sent with " << size;
-    EXPECT_EQ(client.read(0x3304, 4, &v, error), size == 58) << "left open with " << size;
-    EXPECT_EQ(client.process(error), size == 58);
-    EXPECT_EQ(error, size == 58 ? hv::kSimOk : hv::kSimNotOpen) << size;
-  }
-}
-
 TEST(SimClientOpen, FiftyEightBytesHoldTheOpeningBatch) {
   PlayedServer server;
   SimClient client(server.link());
