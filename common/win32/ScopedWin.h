@@ -38,6 +38,10 @@ struct KernelHandleTraits {
   static HANDLE invalid() { return nullptr; }
   static void close(HANDLE h) { CloseHandle(h); }
 };
+struct GdiObjectTraits {
+  static HGDIOBJ invalid() { return nullptr; }
+  static void close(HGDIOBJ h) { DeleteObject(h); }
+};
 struct RegKeyTraits {
   static HKEY invalid() { return nullptr; }
   static void close(HKEY h) { RegCloseKey(h); }
@@ -47,5 +51,7 @@ struct RegKeyTraits {
 // INVALID_HANDLE_VALUE results into null before storing them).
 using ScopedKernelHandle = ScopedHandle<HANDLE, KernelHandleTraits>;
 using ScopedRegKey = ScopedHandle<HKEY, RegKeyTraits>;
+// Fonts, bitmaps and the other GDI objects.
+using ScopedGdiObject = ScopedHandle<HGDIOBJ, GdiObjectTraits>;
 
 }  // namespace hv

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "api/portable/ControlApi.h"
+#include "common/win32/ScopedWin.h"
 #include "common/win32/LogWriter.h"
 #include "dialog/portable/StationList.h"
 #include "dialog/win32/SettingsDialogResources.h"
@@ -26,14 +27,20 @@ namespace {
 // Posted by the unload path: ends the dialog with result 0 on its own thread.
 constexpr UINT kEndForUnload = WM_APP + 0x48;
 
-// The list's rows as the last fill left them. Only the dialog's thread touches them.
+// One opening of the dialog: made by runSettingsDialog, handed to the dialog procedure
+// with DialogBoxParam and kept in the window's user data. Only the dialog's thread uses it.
 struct SettingsDialog {
   bool listLoaded = false;
-  std::vector<StationRow> rows;
-  HFONT listFont = nullptr;  // made at the first opening, kept until unload
-  bool fontTried = false;    // a font that could not be made is not tried again
+  std::vector<StationRow> rows;  // the list's rows as the last fill left them
 };
-SettingsDialog dialog;
+
+// The list's font lives from the dialog's first opening to the module's unload; a font
+// that could not be made is not tried again.
+struct ListFont {
+  ScopedGdiObject font;
+  bool tried = false;
+};
+ListFont listFont;
 
 std::atomic<bool> endRequested{false};
 std::atomic<HWND> openWindow{nullptr};
@@ -52,12 +59,12 @@ void enableChoices(HWND window, bool enable) {
   for (int id : {IDC_VATSIM, IDC_IVAO, IDC_RANGE_CHECK}) EnableWindow(item(window, id), enable);
 }
 
-void forgetRows() {
+void forgetRows(SettingsDialog& dialog) {
+  dialog.listLoaded = false;
   dialog.rows.clear();
-  dialog.rows.shrink_to_fit();
 }
 
-void fillStationList(HWND window, Network network) {
+void fillStationList(SettingsDialog& dialog, HWND window, Network network) {
   StationList list = FillStationList(moduleState(), network);
   dialog.listLoaded = list.loaded;
   dialog.rows = std::move(list.rows);
@@ -72,15 +79,15 @@ void fillStationList(HWND window, Network network) {
   SetFocus(box);
 }
 
-void initialise(HWND window) {
-  if (!dialog.fontTried) {
-    dialog.fontTried = true;
-    dialog.listFont = CreateFontA(0, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, "FIXEDSYS");
+void initialise(SettingsDialog& dialog, HWND window) {
+  if (!listFont.tried) {
+    listFont.tried = true;
+    listFont.font.reset(CreateFontA(0, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, "FIXEDSYS"));
   }
   // Without a font of its own the list is given none and draws in the system font, not
   // in the dialog's font that the template gave every control.
-  SendMessageA(item(window, IDC_STATION_LIST), WM_SETFONT, reinterpret_cast<WPARAM>(dialog.listFont), FALSE);
+  SendMessageA(item(window, IDC_STATION_LIST), WM_SETFONT, reinterpret_cast<WPARAM>(listFont.font.get()), FALSE);
 
   ModuleState& state = moduleState();
   const std::uint32_t network = state.network.load();
@@ -89,32 +96,30 @@ void initialise(HWND window) {
   CheckDlgButton(window, IDC_IVAO, network == Ivao ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(window, IDC_RANGE_CHECK, state.rangeCheck.load() ? BST_CHECKED : BST_UNCHECKED);
 
-  dialog.listLoaded = false;
-  forgetRows();
+  forgetRows(dialog);
   if (!state.active.load()) {
     enableChoices(window, false);
     EnableWindow(item(window, IDC_STATION_LIST), FALSE);
     SetFocus(item(window, IDC_ACTIVE));
   } else if (network == Vatsim || network == Ivao) {
-    fillStationList(window, static_cast<Network>(network));
+    fillStationList(dialog, window, static_cast<Network>(network));
   } else {
     // A network number no radio button stands for: no table is shown.
     SetFocus(item(window, IDC_ACTIVE));
   }
 }
 
-void activeToggled(HWND window) {
+void activeToggled(SettingsDialog& dialog, HWND window) {
   const bool on = checked(window, IDC_ACTIVE);
   enableChoices(window, on);
   EnableWindow(item(window, IDC_STATION_LIST), on);
   if (on) {
-    if (checked(window, IDC_VATSIM)) fillStationList(window, Vatsim);
-    if (checked(window, IDC_IVAO)) fillStationList(window, Ivao);
+    if (checked(window, IDC_VATSIM)) fillStationList(dialog, window, Vatsim);
+    if (checked(window, IDC_IVAO)) fillStationList(dialog, window, Ivao);
     return;
   }
   SendMessageA(item(window, IDC_STATION_LIST), LB_RESETCONTENT, 0, 0);
-  dialog.listLoaded = false;
-  forgetRows();
+  forgetRows(dialog);
   SetFocus(item(window, IDC_ACTIVE));
 }
 
@@ -141,13 +146,12 @@ void acceptAndClose(HWND window) {
   logLine("settings dialog OK: " + choiceText("control", activeBefore, state.active.load() != 0 ? "on" : "off") +
           ", " + choiceText("network", networkBefore, NetworkName(state.network.load() == Ivao ? Ivao : Vatsim)) +
           ", " + choiceText("range check", rangeBefore, state.rangeCheck.load() != 0 ? "on" : "off"));
-  forgetRows();
   EndDialog(window, IDOK);
 }
 
 // A station picked in the list: COM1 goes to its frequency, then all of OK. Lines that
 // are not station rows pick nothing.
-bool pickStation(HWND window, LRESULT index) {
+bool pickStation(const SettingsDialog& dialog, HWND window, LRESULT index) {
   if (!dialog.listLoaded || index < 0 || static_cast<std::size_t>(index) >= dialog.rows.size()) return false;
   const StationRow& row = dialog.rows[static_cast<std::size_t>(index)];
   logLine(std::string("settings dialog: station ") + row.callsign + " picked, COM1 tuned to " +
@@ -158,44 +162,48 @@ bool pickStation(HWND window, LRESULT index) {
 }
 
 INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
+    openWindow = window;
+    if (endRequested) {
+      EndDialog(window, 0);
+      return TRUE;
+    }
+    initialise(*reinterpret_cast<SettingsDialog*>(lParam), window);
+    return FALSE;  // the focus is set
+  }
+  auto* opened = reinterpret_cast<SettingsDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (opened == nullptr) return FALSE;  // before WM_INITDIALOG
+  SettingsDialog& dialog = *opened;
   switch (message) {
-    case WM_INITDIALOG:
-      openWindow = window;
-      if (endRequested) {
-        EndDialog(window, 0);
-        return TRUE;
-      }
-      initialise(window);
-      return FALSE;  // the focus is set
     case kEndForUnload:
     case WM_CLOSE:
-      forgetRows();
       EndDialog(window, 0);
       return TRUE;
     case WM_VKEYTOITEM:
       if (reinterpret_cast<HWND>(lParam) == item(window, IDC_STATION_LIST) && LOWORD(wParam) == 'S' &&
-          pickStation(window, HIWORD(wParam)))
+          pickStation(dialog, window, HIWORD(wParam)))
         return -2;  // fully handled
       return -1;    // the list's own handling
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDC_ACTIVE:
-          if (HIWORD(wParam) == BN_CLICKED) activeToggled(window);
+          if (HIWORD(wParam) == BN_CLICKED) activeToggled(dialog, window);
           return TRUE;
         case IDC_VATSIM:
         case IDC_IVAO:
-          if (HIWORD(wParam) == BN_CLICKED) fillStationList(window, LOWORD(wParam) == IDC_VATSIM ? Vatsim : Ivao);
+          if (HIWORD(wParam) == BN_CLICKED)
+            fillStationList(dialog, window, LOWORD(wParam) == IDC_VATSIM ? Vatsim : Ivao);
           return TRUE;
         case IDC_STATION_LIST:
           if (HIWORD(wParam) == LBN_DBLCLK)
-            pickStation(window, SendMessageA(item(window, IDC_STATION_LIST), LB_GETCURSEL, 0, 0));
+            pickStation(dialog, window, SendMessageA(item(window, IDC_STATION_LIST), LB_GETCURSEL, 0, 0));
           return TRUE;
         case IDOK:
           acceptAndClose(window);
           return TRUE;
         case IDCANCEL:
           logLine("settings dialog cancelled: nothing changed");
-          forgetRows();
           EndDialog(window, IDCANCEL);
           return TRUE;
       }
@@ -206,7 +214,9 @@ INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 void runSettingsDialog() {
   if (endRequested) return;
-  DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, &dialogProc, 0);
+  SettingsDialog dialog;
+  DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, &dialogProc,
+                  reinterpret_cast<LPARAM>(&dialog));
   openWindow = nullptr;
 }
 
@@ -223,12 +233,6 @@ void registerSettingsDialog() {
   setSettingsDialogHooks({&runSettingsDialog, &endSettingsDialogForUnload});
 }
 
-void releaseSettingsDialog() {
-  if (dialog.listFont) DeleteObject(dialog.listFont);
-  dialog.listFont = nullptr;
-  dialog.fontTried = false;
-  dialog.listLoaded = false;
-  forgetRows();
-}
+void releaseSettingsDialog() { listFont = ListFont{}; }
 
 }  // namespace hv
