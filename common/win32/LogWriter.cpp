@@ -89,11 +89,6 @@ class LogFile {
   std::size_t size_ = 0;
 };
 
-struct WriterStart {
-  std::shared_ptr<OpenLog> log;
-  HMODULE pin;
-};
-
 void runWriter(OpenLog& log) {
   LogFile file(log.path);
   for (;;) {
@@ -111,29 +106,14 @@ void runWriter(OpenLog& log) {
   }
 }
 
-DWORD WINAPI writerThreadMain(void* parameter) {
-  HMODULE pin = nullptr;
-  {
-    std::unique_ptr<WriterStart> start(static_cast<WriterStart*>(parameter));
-    pin = start->pin;
-    runWriter(*start->log);
-  }
-  exitThreadAndUnpin(pin);
-}
-
 }  // namespace
 
 bool openLog(const std::string& path) {
   auto log = std::make_shared<OpenLog>();
   log->path = path;
   if (!log->wake) return false;
-  auto start = std::make_unique<WriterStart>(WriterStart{log, pinThisModule()});
-  HANDLE thread = CreateThread(nullptr, 0, &writerThreadMain, start.get(), 0, nullptr);
-  if (thread == nullptr) {
-    if (start->pin) FreeLibrary(start->pin);
-    return false;
-  }
-  start.release();  // the thread owns it now
+  HANDLE thread = startPinnedThread([log] { runWriter(*log); });
+  if (thread == nullptr) return false;
   writerThread.reset(thread);
   std::lock_guard<CriticalSection> lock(logLock);
   currentLog = std::move(log);

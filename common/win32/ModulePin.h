@@ -1,17 +1,18 @@
-// Keeps the module that holds this code loaded while a thread of it may outlive unload:
-// an abandoned download still inside WinInet, or a log writer still at the disk. The
-// thread lets go of the module as its very last step, with FreeLibraryAndExitThread.
+// Threads that may outlive unload: an abandoned download still inside WinInet, or a log
+// writer still at the disk. Such a thread holds a reference to the module's DLL while it
+// runs and lets it go as its very last step, with FreeLibraryAndExitThread, so the code it
+// runs stays loaded until it has ended.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
+
 namespace hv {
 
-// A reference to the DLL this code is linked into; null when it is linked into a
-// program (nothing can be unloaded under it then).
-HMODULE pinThisModule();
-
-// Ends the calling thread, releasing the module pinned for it (if any).
-[[noreturn]] void exitThreadAndUnpin(HMODULE pin);
+// Runs body() on a new thread that keeps this code's DLL loaded until body has returned
+// (inside a program nothing needs holding). Returns the thread's handle for the caller to
+// wait on or close; null when no thread could be started.
+HANDLE startPinnedThread(std::function<void()> body);
 
 }  // namespace hv

@@ -1,5 +1,5 @@
 // One download's WinInet calls, made on whichever thread runs them (a transfer thread of
-// its own, see TransferThread.h): open the URL in steps, read the body piece by piece, and
+// its own, see StatusDownloader.h): open the URL in steps, read the body piece by piece, and
 // report progress and the outcome into the Transfer record that the downloading thread
 // waits on.
 #pragma once

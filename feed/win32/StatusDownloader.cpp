@@ -10,7 +10,8 @@
 
 #include "feed/win32/DownloadClient.h"
 #include "feed/win32/HttpTransfer.h"
-#include "feed/win32/TransferThread.h"
+#include "common/win32/ModulePin.h"
+#include "common/win32/ScopedWin.h"
 
 namespace hv {
 
@@ -78,7 +79,10 @@ bool StatusDownloader::Download(const std::string& url, std::string& result) {
     abort_->current_ = transfer;
   }
 
-  if (!StartTransferThread(transfer)) RunTransfer(*transfer);
+  // The calls run on a thread of their own, so that an abort or the time limit can end the
+  // wait at once; the thread is not waited for (it signals the transfer's event).
+  const ScopedKernelHandle transferThread(startPinnedThread([transfer] { RunTransfer(*transfer); }));
+  if (!transferThread) RunTransfer(*transfer);
 
   bool finished;
   std::string text;
