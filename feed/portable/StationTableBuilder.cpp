@@ -87,10 +87,7 @@ bool Build(std::string_view clientsText, const std::string_view* voiceText, Stat
       if (!built.records) return false;
       built.count = static_cast<std::int32_t>(count);
       runs.Fill(built.records.get(), voiceText == nullptr);
-      if (voiceText) {
-        std::vector<VoiceServer> servers;
-        AssignVoiceChannels(*voiceText, built.records.get(), count, servers);
-      }
+      if (voiceText) AssignVoiceChannels(*voiceText, built.records.get(), count);
     }
   }
   table = std::move(built);

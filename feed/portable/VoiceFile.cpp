@@ -96,8 +96,8 @@ bool LoadVoiceServers(std::string_view voiceText, std::vector<VoiceServer>& serv
   return true;
 }
 
-bool AssignVoiceChannels(std::string_view voiceText, AtcStation* stations, std::size_t count,
-                         std::vector<VoiceServer>& servers) {
+bool AssignVoiceChannels(std::string_view voiceText, AtcStation* stations, std::size_t count) {
+  std::vector<VoiceServer> servers;
   LoadVoiceServers(voiceText, servers);
   std::string_view countText;
   if (!FindKeyView(voiceText, "!GENERAL", "CONNECTED VOICE CLIENTS", countText)) return false;

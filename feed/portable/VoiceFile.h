@@ -31,7 +31,6 @@ bool LoadVoiceServers(std::string_view voiceText, std::vector<VoiceServer>& serv
 // The voice client lines are indexed once, so the cost grows with stations plus lines,
 // not with their product; the result is that of scanning the lines from the top for
 // each station.
-bool AssignVoiceChannels(std::string_view voiceText, AtcStation* stations, std::size_t count,
-                         std::vector<VoiceServer>& servers);
+bool AssignVoiceChannels(std::string_view voiceText, AtcStation* stations, std::size_t count);
 
 }  // namespace hv
