@@ -13,11 +13,10 @@ namespace hv {
 
 namespace {
 
-constexpr DWORD kRequestContext = 1;  // WinInet reports progress only with a non-zero context
 
-// The transfer this thread runs, for the progress callback (WinInet calls it on the
-// thread that makes the synchronous call).
-thread_local Transfer* tCurrentTransfer = nullptr;
+// The context of the download's connection and request: WinInet hands it to the progress
+// callback (and reports progress only with a non-zero context).
+DWORD_PTR contextOf(Transfer& transfer) { return reinterpret_cast<DWORD_PTR>(&transfer); }
 
 void SetTransferStatus(Transfer& transfer, const std::string& text) {
   std::lock_guard<CriticalSection> lock(transfer.mutex);
@@ -79,7 +78,7 @@ HINTERNET OpenUrl(Transfer& transfer, HINTERNET session) {
   if (object.empty()) object = "/";
 
   HINTERNET connection = InternetConnectA(session, host.c_str(), parts.nPort, nullptr, nullptr,
-                                          INTERNET_SERVICE_HTTP, 0, kRequestContext);
+                                          INTERNET_SERVICE_HTTP, 0, contextOf(transfer));
   if (connection == nullptr) {
     Fail(transfer, SystemErrorText(GetLastError()));
     return nullptr;
@@ -92,7 +91,7 @@ HINTERNET OpenUrl(Transfer& transfer, HINTERNET session) {
 
   const char* acceptTypes[] = {"*/*", nullptr};  // as InternetOpenUrl asks
   HINTERNET request = HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, acceptTypes, flags,
-                                       kRequestContext);
+                                       contextOf(transfer));
   if (request == nullptr) {
     Fail(transfer, SystemErrorText(GetLastError()));
     return nullptr;
@@ -157,10 +156,10 @@ void RunTransferCalls(Transfer& transfer) {
 
 }  // namespace
 
-void CALLBACK OnStatus(HINTERNET, DWORD_PTR, DWORD code, LPVOID info, DWORD infoLength) {
+void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD code, LPVOID info, DWORD infoLength) {
   // Handles closed by an abort report on the aborting thread, which runs no transfer.
-  Transfer* transfer = tCurrentTransfer;
-  if (transfer == nullptr) return;
+  auto* transfer = reinterpret_cast<Transfer*>(context);
+  if (transfer == nullptr || transfer->thread != GetCurrentThreadId()) return;
   std::string message;
   if (StatusMessageFor(code, info, infoLength, message)) SetTransferStatus(*transfer, message);
 }
@@ -193,9 +192,8 @@ void SetTimeouts(HINTERNET handle, DWORD timeoutMs) {
 }
 
 void RunTransfer(Transfer& transfer) {
-  tCurrentTransfer = &transfer;
+  transfer.thread = GetCurrentThreadId();
   RunTransferCalls(transfer);
-  tCurrentTransfer = nullptr;
 }
 
 }  // namespace hv

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -26,6 +27,7 @@ struct Transfer {
   std::size_t maxBodyBytes = kMaxBodyBytes;
   DWORD timeoutMs = kDownloadTimeoutMs;
   std::function<void(const std::string&)> observer;
+  std::atomic<DWORD> thread{0};  // the thread that makes the calls; progress from others is not the transfer's
 
   // Written by the transfer thread before `done` is set, read by the waiting thread after.
   bool ok = false;
