@@ -223,11 +223,6 @@ void LoopbackHttpServer::addFile(const std::string& path, std::string body) {
   state_->files[path] = std::move(body);
 }
 
-void LoopbackHttpServer::removeFile(const std::string& path) {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->files.erase(path);
-}
-
 void LoopbackHttpServer::setBehaviour(const std::string& path, HttpBehaviour behaviour) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->behaviours[path] = behaviour;

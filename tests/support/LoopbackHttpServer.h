@@ -38,7 +38,6 @@ class LoopbackHttpServer {
   LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
   void addFile(const std::string& path, std::string body);
-  void removeFile(const std::string& path);
   void setBehaviour(const std::string& path, HttpBehaviour behaviour);
   void setTricklePause(std::chrono::milliseconds pause);
 

@@ -60,7 +60,6 @@ class ModuleHost {
 
   HMODULE module() const { return module_; }
   const ModuleLinkage* linkage() const { return linkage_; }
-  DWORD threadId() const { return threadId_; }
   template <typename Fn>
   Fn* exported(const char* name) const {
     return reinterpret_cast<Fn*>(reinterpret_cast<void*>(GetProcAddress(module_, name)));

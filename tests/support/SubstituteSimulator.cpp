@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "module/portable/SimConversions.h"
-#include "tests/support/ModuleHost.h"
 
 namespace hvtest {
 
@@ -18,7 +17,6 @@ constexpr std::uint32_t kSpaceSize = 0x10000;
 
 constexpr std::uint32_t kServerVersionOffset = 0x3304;
 constexpr std::uint32_t kVersionWordOffset = 0x3308;
-constexpr std::uint32_t kClientWordOffset = 0x330A;
 constexpr std::uint32_t kMenuRecordOffset = 0x2FE0;
 constexpr std::uint32_t kMenuRecordMax = 1 + 255 + 1;
 constexpr std::uint32_t kCom1Offset = 0x034E;
@@ -87,12 +85,6 @@ bool SubstituteSimulator::create(const std::string& title, bool visible) {
   return true;
 }
 
-bool SubstituteSimulator::createOn(ModuleHost& host) {
-  bool created = false;
-  host.run([&] { created = create(); });
-  return created;
-}
-
 void SubstituteSimulator::destroy() {
   HWND window = window_;
   if (!window) return;
@@ -147,8 +139,6 @@ LRESULT SubstituteSimulator::serve(std::uint8_t* buffer, std::uint32_t length) {
   if (delay.count() > 0) std::this_thread::sleep_for(delay);
 
   Batch batch;
-  batch.length = length;
-  batch.at = std::chrono::steady_clock::now();
   bool menuChanged = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -156,8 +146,6 @@ LRESULT SubstituteSimulator::serve(std::uint8_t* buffer, std::uint32_t length) {
       served_.push_back(batch);
       return 0;
     }
-    batch.terminated = word(buffer + length) == 0;
-
     // First the whole batch is checked, so that a malformed one changes nothing.
     bool wellFormed = length > 0;
     for (std::uint32_t at = 0; wellFormed && at < length;) {
@@ -178,7 +166,7 @@ LRESULT SubstituteSimulator::serve(std::uint8_t* buffer, std::uint32_t length) {
       at += header + (wellFormed ? batch.records.back().size : 0);
     }
 
-    batch.reply = wellFormed && !replyFailure_ ? 1 : 0;
+    batch.reply = wellFormed ? 1 : 0;
     if (batch.reply == 1) {
       std::uint32_t at = 0;
       for (Record& r : batch.records) {
@@ -189,12 +177,8 @@ LRESULT SubstituteSimulator::serve(std::uint8_t* buffer, std::uint32_t length) {
         } else {
           for (std::uint32_t i = 0; i < r.size; ++i) {
             std::uint32_t offset = r.offset + i;
-            if (offset == kClientWordOffset)
-              clientWord_ = static_cast<std::uint16_t>((clientWord_ & 0xFF00) | r.data[i]);
-            else if (offset == kClientWordOffset + 1)
-              clientWord_ = static_cast<std::uint16_t>((clientWord_ & 0x00FF) | r.data[i] << 8);
-            else if (offset < kServerVersionOffset || offset >= kVersionWordOffset + 4)
-              space_[offset] = r.data[i];  // the version words cannot be written
+            if (offset < kServerVersionOffset || offset >= kVersionWordOffset + 4)
+              space_[offset] = r.data[i];  // the version words, and the client's word in them, stay
           }
           if (r.offset < kMenuRecordOffset + kMenuRecordMax && r.offset + r.size > kMenuRecordOffset) {
             menuSlot_ = space_[kMenuRecordOffset];
@@ -275,22 +259,16 @@ void SubstituteSimulator::get(std::uint32_t offset, void* data, std::uint32_t si
 
 void SubstituteSimulator::setCom1(std::uint16_t frequency) {
   std::uint16_t bcd = 0;
-  if (hv::bcdFromFrequency(frequency, bcd)) setCom1Bcd(bcd);
-}
-
-void SubstituteSimulator::setCom1Bcd(std::uint16_t bcd) {
   std::lock_guard<std::mutex> lock(mutex_);
-  put(kCom1Offset, &bcd, 2);
+  if (hv::bcdFromFrequency(frequency, bcd)) put(kCom1Offset, &bcd, 2);
 }
 
-std::uint16_t SubstituteSimulator::com1Bcd() const {
+std::uint16_t SubstituteSimulator::com1() const {
   std::lock_guard<std::mutex> lock(mutex_);
   std::uint16_t bcd;
   get(kCom1Offset, &bcd, 2);
-  return bcd;
+  return hv::frequencyFromBcd(bcd);
 }
-
-std::uint16_t SubstituteSimulator::com1() const { return hv::frequencyFromBcd(com1Bcd()); }
 
 void SubstituteSimulator::setPosition(double latitude, double longitude) {
   setPositionFixed(hv::fixedFromLatitude(latitude), hv::fixedFromLongitude(longitude));
@@ -314,36 +292,9 @@ void SubstituteSimulator::setTableEntry(int index, std::uint32_t value) {
   put(kKeyTable + 4 * index, &value, 4);
 }
 
-std::uint8_t SubstituteSimulator::activation(int index) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return space_[activationOffset(index)];
-}
-
-std::vector<std::uint8_t> SubstituteSimulator::bytes(std::uint32_t offset, std::uint32_t size) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (offset > kSpaceSize || size > kSpaceSize - offset) return {};
-  return std::vector<std::uint8_t>(space_.begin() + offset, space_.begin() + offset + size);
-}
-
-void SubstituteSimulator::setBytes(std::uint32_t offset, const std::vector<std::uint8_t>& bytes) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (offset > kSpaceSize || bytes.size() > kSpaceSize - offset) return;
-  std::copy(bytes.begin(), bytes.end(), space_.begin() + offset);
-}
-
-std::uint16_t SubstituteSimulator::clientWord() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return clientWord_;
-}
-
 void SubstituteSimulator::setReplyDelay(std::chrono::milliseconds delay) {
   std::lock_guard<std::mutex> lock(mutex_);
   replyDelay_ = delay;
-}
-
-void SubstituteSimulator::setReplyFailure(bool fail) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  replyFailure_ = fail;
 }
 
 std::vector<SubstituteSimulator::Batch> SubstituteSimulator::servedBatches() const {
@@ -356,25 +307,6 @@ int SubstituteSimulator::countBatches(const std::function<bool(const Batch&)>& t
   int n = 0;
   for (const Batch& b : served_) n += test(b) ? 1 : 0;
   return n;
-}
-
-void SubstituteSimulator::clearServedBatches() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  served_.clear();
-}
-
-bool SubstituteSimulator::waitForBatch(const std::function<bool(const Batch&)>& test,
-                                       std::chrono::milliseconds within) const {
-  auto deadline = std::chrono::steady_clock::now() + within;
-  for (;;) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      for (const Batch& b : served_)
-        if (test(b)) return true;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    Sleep(10);
-  }
 }
 
 }  // namespace hvtest

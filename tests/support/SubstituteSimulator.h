@@ -16,7 +16,7 @@
 // 1 without (this stand-in's own reading of the flag).
 //
 // The window belongs to the thread that calls create(), which must pump messages: with
-// tests/support/ModuleHost.h, createOn(host). Everything else may be called from any
+// tests/support/ModuleHost.h, inside host.run(). Everything else may be called from any
 // thread. Every batch served is recorded, parsed, for assertions.
 #pragma once
 
@@ -30,8 +30,6 @@
 #include <vector>
 
 namespace hvtest {
-
-class ModuleHost;
 
 class SubstituteSimulator {
  public:
@@ -49,10 +47,7 @@ class SubstituteSimulator {
   };
   struct Batch {
     std::vector<Record> records;
-    std::uint32_t length = 0;  // wParam
-    bool terminated = false;   // a zero word followed the records
     std::intptr_t reply = 0;
-    std::chrono::steady_clock::time_point at;
     bool hasRead(std::uint32_t offset) const;
     bool hasWrite(std::uint32_t offset) const;
   };
@@ -64,25 +59,17 @@ class SubstituteSimulator {
 
   // On the thread that is to own the window (it must pump messages).
   bool create(const std::string& title = "Substitute simulator", bool visible = false);
-  // create() run on the host's simulator thread.
-  bool createOn(ModuleHost& host);
   // From any thread.
   void destroy();
   HWND window() const { return window_; }
 
   // ---- the offset space
   void setCom1(std::uint16_t frequency);    // MHz x 100, 10000..19999
-  void setCom1Bcd(std::uint16_t bcd);
   std::uint16_t com1() const;               // MHz x 100
-  std::uint16_t com1Bcd() const;
   void setPosition(double latitude, double longitude);
   void setPositionFixed(std::uint64_t latitude, std::uint64_t longitude);
   std::uint32_t tableEntry(int index) const;
   void setTableEntry(int index, std::uint32_t value);  // e.g. to occupy slots beforehand
-  std::uint8_t activation(int index) const;
-  std::vector<std::uint8_t> bytes(std::uint32_t offset, std::uint32_t size) const;
-  void setBytes(std::uint32_t offset, const std::vector<std::uint8_t>& bytes);
-  std::uint16_t clientWord() const;  // last value written at 0x330A, 0 before
 
   // ---- the user
   // The text of the module's item on the "Modules" menu, empty while there is none.
@@ -96,16 +83,10 @@ class SubstituteSimulator {
   // ---- behaviour
   // The window procedure sleeps this long before it executes a batch (a busy simulator).
   void setReplyDelay(std::chrono::milliseconds delay);
-  // While set, batches are answered 0 and not executed.
-  void setReplyFailure(bool fail);
 
   // ---- what was served
   std::vector<Batch> servedBatches() const;
   int countBatches(const std::function<bool(const Batch&)>& test) const;
-  void clearServedBatches();
-  // Waits until some served batch satisfies the test; returns whether one did.
-  bool waitForBatch(const std::function<bool(const Batch&)>& test,
-                    std::chrono::milliseconds within = std::chrono::milliseconds(5000)) const;
 
  private:
   static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -118,10 +99,8 @@ class SubstituteSimulator {
 
   mutable std::mutex mutex_;
   std::vector<std::uint8_t> space_;
-  std::uint16_t clientWord_ = 0;
   std::vector<Batch> served_;
   std::chrono::milliseconds replyDelay_{0};
-  bool replyFailure_ = false;
   int menuSlot_ = -1;
   std::string menuText_;
 
