@@ -15,9 +15,8 @@
 #include "dialog/portable/StationList.h"
 #include "dialog/win32/SettingsDialogResources.h"
 #include "module/win32/Configuration.h"
-#include "module/win32/DialogThread.h"
 #include "module/win32/Lifecycle.h"
-#include "module/win32/WorkerLoop.h"
+#include "module/win32/SimulatorLink.h"
 #include "voice/portable/SelectionReason.h"
 
 namespace hv {
@@ -212,6 +211,8 @@ INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return FALSE;
 }
 
+}  // namespace
+
 void runSettingsDialog() {
   if (endRequested) return;
   SettingsDialog dialog;
@@ -220,18 +221,12 @@ void runSettingsDialog() {
   openWindow = nullptr;
 }
 
-// Any thread: an open dialog ends at once, one about to open does not open.
 void endSettingsDialogForUnload() {
   endRequested = true;
   if (HWND window = openWindow.load()) PostMessageA(window, kEndForUnload, 0, 0);
 }
 
-}  // namespace
-
-void registerSettingsDialog() {
-  endRequested = false;
-  setSettingsDialogHooks({&runSettingsDialog, &endSettingsDialogForUnload});
-}
+void allowSettingsDialog() { endRequested = false; }
 
 void releaseSettingsDialog() { listFont = ListFont{}; }
 

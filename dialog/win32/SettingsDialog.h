@@ -5,9 +5,15 @@
 
 namespace hv {
 
-// Hands the dialog to the dialog thread (run, and the unload path that ends it with
-// result 0) and forgets an unload request of an earlier run. Called at start-up.
-void registerSettingsDialog();
+// Shows the dialog modally on the calling thread (the dialog thread); returns when it has
+// closed. Does nothing once unload has asked the dialog to end.
+void runSettingsDialog();
+
+// Any thread: an open dialog ends at once with result 0, one about to open does not open.
+void endSettingsDialogForUnload();
+
+// Forgets an unload request of an earlier run. Called at start-up.
+void allowSettingsDialog();
 
 // After the dialog thread has ended at shutdown: deletes the list's font, so that the
 // next load makes it afresh.

@@ -7,6 +7,7 @@
 
 #include "common/portable/ErrorMessages.h"
 #include "common/win32/LogWriter.h"
+#include "dialog/win32/SettingsDialog.h"
 #include "module/win32/Lifecycle.h"
 #include "module/win32/LoggedErrorBox.h"
 #include "module/win32/ModuleThreads.h"
@@ -19,8 +20,6 @@ namespace {
 constexpr std::uint32_t kSavedWordOffset = 0x0264;
 constexpr std::uint32_t kControlWordOffset = 0x0262;
 
-std::atomic<void (*)()> runDialog{nullptr};
-std::atomic<void (*)()> endDialog{nullptr};
 std::atomic<DWORD> dialogThreadId{0};
 std::atomic<bool> unloading{false};
 
@@ -39,11 +38,6 @@ void showRogerWilcoMissing() {
 
 }  // namespace
 
-void setSettingsDialogHooks(SettingsDialogHooks hooks) {
-  runDialog = hooks.run;
-  endDialog = hooks.endForUnload;
-}
-
 bool startDialogThread(ModuleState& state) {
   std::uint32_t free = 0;
   if (!state.dialogShowing.compare_exchange_strong(free, 1)) return false;
@@ -61,9 +55,9 @@ void DialogThread() {
 
   if (state.status.load() == RogerWilcoMissing) {
     showRogerWilcoMissing();
-  } else if (auto run = runDialog.load(); run && !unloading) {
+  } else if (!unloading) {
     logLine("settings dialog opened");
-    run();
+    runSettingsDialog();
     logLine("settings dialog closed");
   }
 
@@ -83,7 +77,7 @@ void resetDialogThread() {
 
 void closeDialogForUnload() {
   unloading = true;
-  if (auto end = endDialog.load()) end();
+  endSettingsDialogForUnload();
   if (DWORD thread = dialogThreadId.load()) EnumThreadWindows(thread, &closeWindow, 0);
 }
 

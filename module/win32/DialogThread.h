@@ -8,14 +8,6 @@
 
 namespace hv {
 
-// How the dialog thread shows the settings dialog, and how unload ends it with
-// result 0. Set by the dialog's shell; while unset, the thread shows nothing.
-struct SettingsDialogHooks {
-  void (*run)() = nullptr;           // modal; returns when the dialog has closed
-  void (*endForUnload)() = nullptr;  // any thread; makes run() return soon
-};
-void setSettingsDialogHooks(SettingsDialogHooks hooks);
-
 // Marks the dialog as showing and starts the dialog thread as a module thread, unless
 // one is showing already. Returns whether a thread was started.
 bool startDialogThread(ModuleState& state);

@@ -19,6 +19,7 @@
 #include "module/win32/DialogThread.h"
 #include "module/win32/LoggedErrorBox.h"
 #include "module/win32/ModuleThreads.h"
+#include "module/win32/SimulatorLink.h"
 #include "module/win32/WorkerLoop.h"
 #include "voice/win32/CommandDelivery.h"
 #include "voice/win32/RemoteSender.h"
@@ -81,7 +82,7 @@ void startModule() {
   readConfiguration(state);
   logLine(startupLine(state));
   state.deliverCommand = &deliverVoiceCommand;
-  registerSettingsDialog();
+  allowSettingsDialog();
 
   if (state.remoteMode) {
     if (SendRemoteCommand(state.remoteAddress, kHeartbeatText)) {
