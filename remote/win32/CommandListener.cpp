@@ -14,14 +14,15 @@
 
 namespace hv {
 
-bool FindRogerWilco() {
+bool FindRogerWilco(PelkorinState& pelkorin) {
   pelkorin.rogerWilcoPath = readRogerWilcoPath();
   if (!pelkorin.rogerWilcoPath.empty()) return true;
   showErrorBox(kRogerWilcoMissingMessage);
   return false;
 }
 
-unsigned __stdcall CommandListener(void*) {
+unsigned __stdcall CommandListener(void* pelkorinState) {
+  PelkorinState& pelkorin = *static_cast<PelkorinState*>(pelkorinState);
   WSADATA data;
   if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
     showErrorBox(kWinSockStartupErrorText);

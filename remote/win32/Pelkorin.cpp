@@ -14,15 +14,13 @@
 
 namespace hv {
 
-PelkorinState pelkorin;
-
 namespace {
 
-HICON loadIcon(int id, int size) {
+HICON loadIcon(const PelkorinState& pelkorin, int id, int size) {
   return static_cast<HICON>(LoadImageA(pelkorin.instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
 }
 
-bool registerTrayWindowClass() {
+bool registerTrayWindowClass(PelkorinState& pelkorin) {
   WNDCLASSA windowClass = {};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = TrayWindowProc;
@@ -35,15 +33,15 @@ bool registerTrayWindowClass() {
   return pelkorin.classRegistered;
 }
 
-bool startListener() {
-  uintptr_t thread = _beginthreadex(nullptr, 0, CommandListener, nullptr, 0, nullptr);
+bool startListener(PelkorinState& pelkorin) {
+  uintptr_t thread = _beginthreadex(nullptr, 0, CommandListener, &pelkorin, 0, nullptr);
   if (thread == 0) return false;
   ScopedKernelHandle unwaited(reinterpret_cast<HANDLE>(thread));  // never waited for
   return true;
 }
 
 // Shutdown steps 2 and 3; each does only what applies.
-void releaseProgramResources() {
+void releaseProgramResources(PelkorinState& pelkorin) {
   if (pelkorin.classRegistered) {
     UnregisterClassA(kTrayWindowClass, pelkorin.instance);
     pelkorin.classRegistered = false;
@@ -53,14 +51,14 @@ void releaseProgramResources() {
     CloseHandle(pelkorin.mutex);
     pelkorin.mutex = nullptr;
   }
-  if (pelkorin.trayIconAsked) deleteTrayIcon();
+  if (pelkorin.trayIconAsked) deleteTrayIcon(pelkorin);
   for (HICON* icon : {&pelkorin.contactIcon, &pelkorin.noContactIcon}) {
     if (*icon) DestroyIcon(*icon);
     *icon = nullptr;
   }
 }
 
-bool startUp(HINSTANCE instance) {
+bool startUp(PelkorinState& pelkorin, HINSTANCE instance) {
   pelkorin.instance = instance;
 
   HANDLE mutex = CreateMutexA(nullptr, TRUE, kPelkorinMutexName);
@@ -71,22 +69,22 @@ bool startUp(HINSTANCE instance) {
   }
   pelkorin.mutex = mutex;
 
-  if (!FindRogerWilco()) return false;  // the message has been shown
+  if (!FindRogerWilco(pelkorin)) return false;  // the message has been shown
 
-  pelkorin.contactIcon = loadIcon(IDI_PELKORIN_CONTACT, 16);
-  pelkorin.noContactIcon = loadIcon(IDI_PELKORIN_NO_CONTACT, 16);
-  pelkorin.panelIcon = loadIcon(IDI_PELKORIN_PANEL, 32);
+  pelkorin.contactIcon = loadIcon(pelkorin, IDI_PELKORIN_CONTACT, 16);
+  pelkorin.noContactIcon = loadIcon(pelkorin, IDI_PELKORIN_NO_CONTACT, 16);
+  pelkorin.panelIcon = loadIcon(pelkorin, IDI_PELKORIN_PANEL, 32);
 
-  if (!registerTrayWindowClass()) return false;
+  if (!registerTrayWindowClass(pelkorin)) return false;
   // Without a listener the program still runs, showing no contact.
-  startListener();
+  startListener(pelkorin);
 
   pelkorin.mainWindow = CreateWindowExA(0, kTrayWindowClass, kTrayWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                        0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+                                        0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, &pelkorin);
   if (!pelkorin.mainWindow) return false;
 
   SetTimer(pelkorin.mainWindow, kTrayTimerId, kTrayTimerPeriodMs, nullptr);
-  addTrayIcon(pelkorin.noContactIcon);
+  addTrayIcon(pelkorin, pelkorin.noContactIcon);
   ShowWindow(pelkorin.mainWindow, SW_HIDE);
   UpdateWindow(pelkorin.mainWindow);
   return true;
@@ -104,20 +102,23 @@ int runMessageLoop() {
 
 }  // namespace
 
-int runPelkorin(HINSTANCE instance) {
-  if (!startUp(instance)) {
-    releaseProgramResources();
+int runPelkorin(PelkorinState& pelkorin, HINSTANCE instance) {
+  if (!startUp(pelkorin, instance)) {
+    releaseProgramResources(pelkorin);
     return 0;
   }
   int exitCode = runMessageLoop();
   KillTimer(pelkorin.mainWindow, kTrayTimerId);
-  releaseProgramResources();
+  releaseProgramResources(pelkorin);
   return exitCode;
 }
 
 }  // namespace hv
 
 // The listener thread is not waited for and may still be serving a datagram. Returning
-// from WinMain would destroy the globals it reads (the voice program's path) before the
+// from WinMain would destroy the state it reads (the voice program's path) before the
 // process ends; ExitProcess ends that thread first.
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { ExitProcess(static_cast<UINT>(hv::runPelkorin(instance))); }
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  hv::PelkorinState pelkorin;
+  ExitProcess(static_cast<UINT>(hv::runPelkorin(pelkorin, instance)));
+}

@@ -1,5 +1,7 @@
-// The tray program's program-wide state and fixed values. The window thread and the
-// listener thread share two flags: the listener raises `contactSeen` for every datagram
+// The tray program's state and fixed values. WinMain owns the one PelkorinState, which
+// lives until the process ends; the window finds it in its user data and the listener
+// gets it as its thread's parameter. The window thread and the listener thread share two
+// flags: the listener raises `contactSeen` for every datagram
 // with a text and the window clears it on each timer tick; the window raises
 // `stopRequested` on Exit and the listener looks at it before every receive.
 #pragma once
@@ -38,6 +40,7 @@ struct PelkorinState {
   std::atomic<std::uint32_t> stopRequested{0};
 };
 
-extern PelkorinState pelkorin;
+// Start-up, the message loop and shutdown; returns the exit code.
+int runPelkorin(PelkorinState& pelkorin, HINSTANCE instance);
 
 }  // namespace hv

@@ -7,7 +7,6 @@
 
 #include <cstring>
 
-#include "remote/win32/Pelkorin.h"
 #include "remote/win32/PelkorinResources.h"
 
 namespace hv {
@@ -24,7 +23,7 @@ namespace {
 static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first tray record version");
 #endif
 
-NOTIFYICONDATAA trayRecord(HICON icon) {
+NOTIFYICONDATAA trayRecord(const PelkorinState& pelkorin, HICON icon) {
   NOTIFYICONDATAA record = {};
   record.cbSize = NOTIFYICONDATAA_V1_SIZE;
   record.hWnd = pelkorin.mainWindow;
@@ -36,7 +35,7 @@ NOTIFYICONDATAA trayRecord(HICON icon) {
   return record;
 }
 
-void showPopupMenu(HWND window) {
+void showPopupMenu(const PelkorinState& pelkorin, HWND window) {
   HMENU menu = LoadMenuA(pelkorin.instance, MAKEINTRESOURCEA(IDM_PELKORIN_TRAY));
   if (!menu) return;
   HMENU popup = GetSubMenu(menu, 0);
@@ -54,18 +53,18 @@ void showPopupMenu(HWND window) {
 
 }  // namespace
 
-void addTrayIcon(HICON icon) {
-  NOTIFYICONDATAA record = trayRecord(icon);
+void addTrayIcon(PelkorinState& pelkorin, HICON icon) {
+  NOTIFYICONDATAA record = trayRecord(pelkorin, icon);
   pelkorin.trayIconAsked = true;
   Shell_NotifyIconA(NIM_ADD, &record);
 }
 
-void modifyTrayIcon(HICON icon) {
-  NOTIFYICONDATAA record = trayRecord(icon);
+void modifyTrayIcon(const PelkorinState& pelkorin, HICON icon) {
+  NOTIFYICONDATAA record = trayRecord(pelkorin, icon);
   Shell_NotifyIconA(NIM_MODIFY, &record);
 }
 
-void deleteTrayIcon() {
+void deleteTrayIcon(PelkorinState& pelkorin) {
   NOTIFYICONDATAA record = {};
   record.cbSize = NOTIFYICONDATAA_V1_SIZE;
   record.hWnd = pelkorin.mainWindow;
@@ -75,15 +74,22 @@ void deleteTrayIcon() {
 }
 
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* state = reinterpret_cast<PelkorinState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (state == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  PelkorinState& pelkorin = *state;
   switch (message) {
     case WM_TIMER:
       // Taking the flag and clearing it in one step: a datagram that arrives during
       // the tick counts for the next one.
-      modifyTrayIcon(pelkorin.contactSeen.exchange(0) ? pelkorin.contactIcon : pelkorin.noContactIcon);
+      modifyTrayIcon(pelkorin, pelkorin.contactSeen.exchange(0) ? pelkorin.contactIcon : pelkorin.noContactIcon);
       return 0;
 
     case kTrayCallbackMessage:
-      if (wParam == kTrayIconId && lParam == WM_RBUTTONDOWN) showPopupMenu(window);
+      if (wParam == kTrayIconId && lParam == WM_RBUTTONDOWN) showPopupMenu(pelkorin, window);
       break;
 
     case WM_COMMAND:

@@ -3,15 +3,18 @@
 
 #include <windows.h>
 
+#include "remote/win32/Pelkorin.h"
+
 namespace hv {
 
+// The window is created with its PelkorinState as the creation parameter.
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Tray icon operations on pelkorin.mainWindow, icon identifier 1. Failures are not
 // acted on.
-void addTrayIcon(HICON icon);
-void modifyTrayIcon(HICON icon);
-void deleteTrayIcon();
+void addTrayIcon(PelkorinState& pelkorin, HICON icon);
+void modifyTrayIcon(const PelkorinState& pelkorin, HICON icon);
+void deleteTrayIcon(PelkorinState& pelkorin);
 
 // The About box text: name and version, a rule, what the program is.
 extern const char kAboutText[];
