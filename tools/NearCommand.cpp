@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "dialog/portable/StationList.h"
-#include "module/portable/ModuleState.h"
+#include "records/portable/ModuleState.h"
 #include "tools/StationFiles.h"
 #include "voice/portable/SelectionReason.h"
 

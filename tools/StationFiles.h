@@ -2,7 +2,7 @@
 // with the messages and exit codes that the stations tool gives when that fails.
 #pragma once
 
-#include "feed/portable/AtcStation.h"
+#include "records/portable/AtcStation.h"
 
 namespace hv {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "module/portable/ModuleState.h"
+#include "records/portable/ModuleState.h"
 
 namespace hv {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "feed/portable/AtcStation.h"
-#include "feed/portable/NetworkFeed.h"
-#include "module/portable/ModuleState.h"
-#include "module/portable/SimReading.h"
+#include "records/portable/AtcStation.h"
+#include "records/portable/NetworkFeed.h"
+#include "records/portable/ModuleState.h"
+#include "records/portable/SimReading.h"
 
 namespace hv {
 

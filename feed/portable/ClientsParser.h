@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "feed/portable/AtcStation.h"
+#include "records/portable/AtcStation.h"
 
 namespace hv {
 

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <string>
 
-#include "feed/portable/AtcStation.h"
-#include "feed/portable/NetworkFeed.h"
-#include "module/portable/ModuleState.h"
+#include "records/portable/AtcStation.h"
+#include "records/portable/NetworkFeed.h"
+#include "records/portable/ModuleState.h"
 
 namespace hv {
 

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "feed/portable/AtcStation.h"
+#include "records/portable/AtcStation.h"
 #include "feed/portable/NetworkText.h"  // FindKey, for the status file's "url0" and "url1"
 
 namespace hv {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "feed/portable/AtcStation.h"
+#include "records/portable/AtcStation.h"
 
 namespace hv {
 

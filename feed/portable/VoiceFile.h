@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "feed/portable/AtcStation.h"
+#include "records/portable/AtcStation.h"
 
 namespace hv {
 

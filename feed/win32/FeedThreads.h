@@ -8,7 +8,7 @@
 #pragma once
 
 #include "feed/portable/FeedState.h"
-#include "feed/portable/NetworkFeed.h"
+#include "records/portable/NetworkFeed.h"
 
 namespace hv {
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "module/portable/ModuleState.h"
+#include "records/portable/ModuleState.h"
 
 namespace hv {
 

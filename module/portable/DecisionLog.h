@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "module/portable/ModuleState.h"
-#include "module/portable/SimReading.h"
+#include "records/portable/ModuleState.h"
+#include "records/portable/SimReading.h"
 #include "voice/portable/SelectionReason.h"
 
 namespace hv {

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "module/portable/Configuration.h"
-#include "module/portable/ModuleState.h"
+#include "records/portable/ModuleState.h"
 
 namespace hv {
 

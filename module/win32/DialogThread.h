@@ -4,7 +4,7 @@
 // At most one runs: dialogShowing is set before it starts and cleared when it ends.
 #pragma once
 
-#include "module/portable/ModuleState.h"
+#include "records/portable/ModuleState.h"
 
 namespace hv {
 

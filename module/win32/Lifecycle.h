@@ -1,7 +1,7 @@
 // Start-up and shutdown of the module, and the one ModuleState they manage.
 #pragma once
 
-#include "module/portable/ModuleState.h"
+#include "records/portable/ModuleState.h"
 
 namespace hv {
 

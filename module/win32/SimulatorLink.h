@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "module/portable/SimReading.h"
+#include "records/portable/SimReading.h"
 
 namespace hv {
 

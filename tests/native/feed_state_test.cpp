@@ -10,7 +10,7 @@
 
 #include "feed/portable/DownloadStatus.h"
 #include "feed/portable/FeedState.h"
-#include "module/portable/StopFlag.h"
+#include "records/portable/StopFlag.h"
 
 namespace hv {
 namespace {

@@ -30,9 +30,9 @@
 
 #include "StdcallProbe.h"
 #include "demo/SampleNetworks.h"
-#include "feed/portable/AtcStation.h"
+#include "records/portable/AtcStation.h"
 #include "module/portable/SimConversions.h"
-#include "module/portable/SimReading.h"
+#include "records/portable/SimReading.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ModuleHost.h"
 #include "tests/support/SubstituteSimulator.h"

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "feed/portable/AtcStation.h"
-#include "module/portable/SimReading.h"
+#include "records/portable/AtcStation.h"
+#include "records/portable/SimReading.h"
 
 namespace hvtest {
 

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "feed/portable/AtcStation.h"
-#include "module/portable/ModuleState.h"
-#include "module/portable/SimReading.h"
+#include "records/portable/AtcStation.h"
+#include "records/portable/ModuleState.h"
+#include "records/portable/SimReading.h"
 
 namespace hv {
 

@@ -2,9 +2,9 @@
 // status that follows from it. Callers hold the module's StationTableLock.
 #pragma once
 
-#include "feed/portable/AtcStation.h"
-#include "module/portable/ModuleState.h"
-#include "module/portable/SimReading.h"
+#include "records/portable/AtcStation.h"
+#include "records/portable/ModuleState.h"
+#include "records/portable/SimReading.h"
 
 namespace hv {
 

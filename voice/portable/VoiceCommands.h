@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "feed/portable/AtcStation.h"
-#include "module/portable/ModuleState.h"
+#include "records/portable/AtcStation.h"
+#include "records/portable/ModuleState.h"
 
 namespace hv {
 

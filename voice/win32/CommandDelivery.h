@@ -2,7 +2,7 @@
 // datagram to the tray program on the computer that runs the voice program.
 #pragma once
 
-#include "module/portable/ModuleState.h"
+#include "records/portable/ModuleState.h"
 
 namespace hv {
 

@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "demo/SampleNetworks.h"
-#include "feed/portable/AtcStation.h"
+#include "records/portable/AtcStation.h"
 #include "tests/support/DatagramReceiver.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ModuleHost.h"
