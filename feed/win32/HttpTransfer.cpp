@@ -22,7 +22,6 @@ void SetTransferStatus(Transfer& transfer, const std::string& text) {
   std::lock_guard<CriticalSection> lock(transfer.mutex);
   if (transfer.abandoned) return;
   transfer.statusText = text;
-  if (transfer.observer) transfer.observer(text);
 }
 
 // A numeric header of the response, or `missing` when the response has none.
@@ -36,10 +35,7 @@ unsigned long long NumericHeader(HINTERNET request, DWORD query, unsigned long l
 
 void Finish(Transfer& transfer, bool ok, const std::string& text) {
   std::lock_guard<CriticalSection> lock(transfer.mutex);
-  if (!transfer.abandoned) {
-    transfer.statusText = text;
-    if (transfer.observer) transfer.observer(text);
-  }
+  if (!transfer.abandoned) transfer.statusText = text;
   transfer.ok = ok;
   transfer.done = true;
   SetEvent(transfer.ended.get());

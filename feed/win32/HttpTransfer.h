@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <cstddef>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,7 +25,6 @@ struct Transfer {
   DWORD flags = 0;
   std::size_t maxBodyBytes = kMaxBodyBytes;
   DWORD timeoutMs = kDownloadTimeoutMs;
-  std::function<void(const std::string&)> observer;
   std::atomic<DWORD> thread{0};  // the thread that makes the calls; progress from others is not the transfer's
 
   // Written by the transfer thread before `done` is set, read by the waiting thread after.

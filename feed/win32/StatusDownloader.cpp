@@ -28,10 +28,7 @@ void DownloadAbort::abort() {
   SetEvent(transfer->ended.get());
 }
 
-void StatusDownloader::SetStatus(const std::string& text) {
-  statusText_ = text;
-  if (statusObserver) statusObserver(text);
-}
+void StatusDownloader::SetStatus(const std::string& text) { statusText_ = text; }
 
 void StatusDownloader::Close() {
   if (!client_) return;
@@ -61,7 +58,6 @@ bool StatusDownloader::Download(const std::string& url, std::string& result) {
   transfer->flags = INTERNET_FLAG_TRANSFER_BINARY | (reload ? INTERNET_FLAG_RELOAD : 0);
   transfer->maxBodyBytes = maxBodyBytes;
   transfer->timeoutMs = timeoutMs;
-  transfer->observer = statusObserver;
   if (!transfer->ended) {
     SetStatus(SystemErrorText(GetLastError()));
     return false;
@@ -104,9 +100,8 @@ bool StatusDownloader::Download(const std::string& url, std::string& result) {
     std::lock_guard<CriticalSection> lock(abort_->mutex_);
     if (abort_->current_ == transfer) abort_->current_.reset();
   }
-  statusText_ = text;  // the observer has seen it already when the transfer set it
+  statusText_ = text;
   if (!finished) {
-    if (statusObserver) statusObserver(text);
     client_.reset();  // closed by the abort; the transfer thread may still hold it
     return false;
   }

@@ -21,7 +21,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -84,9 +83,6 @@ class StatusDownloader {
   std::uint32_t timeoutMs = kDownloadTimeoutMs;
   std::size_t maxBodyBytes = kMaxBodyBytes;
   std::chrono::milliseconds wholeDownloadLimit = kWholeDownloadLimit;
-  // Sees every new status text, on the thread that runs the WinInet calls, while the
-  // download waits. Never called after Download has returned.
-  std::function<void(const std::string&)> statusObserver;
 
  private:
   void SetStatus(const std::string& text);
