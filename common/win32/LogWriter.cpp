@@ -80,8 +80,10 @@ class LogFile {
 
   void rotate() {
     file_.reset();
-    MoveFileExA(path_.c_str(), (path_ + ".1").c_str(), MOVEFILE_REPLACE_EXISTING);
-    open(CREATE_ALWAYS);
+    // A reader that holds the file without delete sharing blocks the rename: the file then
+    // grows on rather than being emptied of what could not be kept.
+    const bool renamed = MoveFileExA(path_.c_str(), (path_ + ".1").c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    open(renamed ? CREATE_ALWAYS : OPEN_ALWAYS);
   }
 
   std::string path_;
