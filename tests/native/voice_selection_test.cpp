@@ -31,12 +31,9 @@ TEST(IsWithinRange, Table) {
       {"just inside", 1, 50.0, 8.0, 51.0, 8.0, 70, true},
       {"New York to London is 3446.3", 1, 40.6398, -73.7789, 51.4700, -0.4543, 3446, false},
       {"... within 3447", 1, 40.6398, -73.7789, 51.4700, -0.4543, 3447, true},
-      {"identical position, range 0", 1, -48.9, 3.0, -48.9, 3.0, 0, true},
       {"identical position, negative range", 1, -48.9, 3.0, -48.9, 3.0, -1, false},
-      {"negative range near", 1, 50.0, 8.0, 50.0001, 8.0, INT_MIN, false},
       {"not a number is out of range", 1, nan, 8.0, 50.0, 8.0, INT_MAX, false},
       {"range check off: far away", 0, 50.0, 8.0, -50.0, -170.0, 0, true},
-      {"range check off: negative range", 0, 50.0, 8.0, 50.0, 8.0, -5, true},
       {"range check off: not a number", 0, nan, nan, 50.0, 8.0, 0, true},
   };
   for (const auto& c : cases) {
@@ -98,10 +95,8 @@ TEST(UpdateVoiceChannel, TransitionTable) {
   } cases[] = {
       {"joined, table not loaded: leave, wait", 1, Joined, 1, 0, 0, 11810, leave, Waiting, 0, 0},
       {"waiting, table not loaded: unchanged (left once)", 1, Waiting, 0, -1, 0, 11810, none, Waiting, -1, 0},
-      {"no station, table not loaded: unchanged", 1, NoStation, 0, -1, 0, 11810, none, NoStation, -1, 0},
       {"out of range, table not loaded: unchanged", 1, OutOfRange, 0, 1, 0, 11810, none, OutOfRange, 1, 0},
       {"joined, tuned away: leave", 1, Joined, 1, 0, 1, 13000, leave, NoStation, 0, 0},
-      {"joined, frequency 0: leave", 1, Joined, 1, 0, 1, 0, leave, NoStation, 0, 0},
       {"joined, frequency one above: leave", 1, Joined, 1, 0, 1, 11811, leave, NoStation, 0, 0},
       {"out of range, tuned away: no command", 1, OutOfRange, 0, 2, 1, 13000, none, NoStation, 2, 0},
       {"waiting, nothing on the frequency", 1, Waiting, 0, -1, 1, 11809, none, NoStation, -1, 0},
@@ -116,9 +111,7 @@ TEST(UpdateVoiceChannel, TransitionTable) {
       {"voiceless skipped, two in range: the first", 1, NoStation, 0, -1, 1, 12300, {"/join1 srv/h"}, Joined, 7, 1},
       {"joined, three out of range: leave, the third reported", 1, Joined, 1, 0, 1, 12100, leave, OutOfRange, 3, 0},
       {"not joined, out of range: no command", 1, NoStation, 0, -1, 1, 12100, none, OutOfRange, 3, 0},
-      {"waiting, out of range: no command", 1, Waiting, 0, -1, 1, 12100, none, OutOfRange, 3, 0},
       {"control off while joined, tuned away", 0, Joined, 1, 0, 1, 13000, none, Joined, 0, 1},
-      {"control off while joined, table not loaded", 0, Joined, 1, 0, 0, 11810, none, Joined, 0, 1},
       {"control off while waiting, station in range", 0, Waiting, 0, -1, 1, 11810, none, Waiting, -1, 0},
       {"voice program missing, station in range", 1, RogerWilcoMissing, 0, -1, 1, 11810, none, RogerWilcoMissing, -1, 0},
   };
