@@ -29,13 +29,20 @@ DownloadAbort& AbortOf(Network network) {
   return network == Vatsim ? vatsim : ivao;
 }
 
+// One pass each, on the calling thread. FetchStatusFile: true when the data URL(s) were
+// taken from the status file (rootFetched is then set). FetchStationData: true when the
+// network's table was replaced. A failed download stores its error text as the network's
+// lastError.
+bool FetchStatusFile(Network network);
+bool FetchStationData(Network network);
+
 void RunFeed(Network network) {
   ModuleState& state = moduleState();
   NetworkFeed& feed = state.feeds[network];
   const Flag& stop = StopFlag(network);
+  const FeedTiming timing;
   feed.loaded = 0;
   for (;;) {
-    FeedTiming timing = feedTiming();
     std::chrono::milliseconds pause = timing.idlePause;
     if (!FeedsIdle(state)) {
       if (feed.rootFetched.load() == 0) FetchStatusFile(network);
@@ -77,13 +84,6 @@ int StationsWithVoice(const StationTable& table) {
   for (std::int32_t i = 0; i < table.count; ++i)
     if (table.records[i].voiceChannel[0] != '\0') ++count;
   return count;
-}
-
-}  // namespace
-
-FeedTiming& feedTiming() {
-  static FeedTiming timing;
-  return timing;
 }
 
 bool FetchStatusFile(Network network) {
@@ -136,6 +136,8 @@ bool FetchStationData(Network network) {
   StationTable old = InstallStationTable(state, network, std::move(table));
   return true;  // `old` is released here, after the lock
 }
+
+}  // namespace
 
 void VatsimFeedThread() { RunFeed(Vatsim); }
 void IvaoFeedThread() { RunFeed(Ivao); }

@@ -15,16 +15,6 @@ namespace hv {
 void VatsimFeedThread();
 void IvaoFeedThread();
 
-// One pass each, on the calling thread, over moduleState(); the feed threads run them.
-// FetchStatusFile: true when the data URL(s) were taken from the status file
-// (rootFetched is then set). FetchStationData: true when the network's table was
-// replaced. A failed download stores its error text as the network's lastError.
-bool FetchStatusFile(Network network);
-bool FetchStationData(Network network);
-
-// The pauses the feed threads keep. Tests shorten them before starting the threads.
-FeedTiming& feedTiming();
-
 // Called at unload after the stop flags are set: aborts a download that is under way,
 // so a feed thread blocked in it returns at once.
 void abortFeedDownloads();

@@ -46,8 +46,6 @@ bool startModuleThread(ThreadBody body) {
   return true;
 }
 
-int runningModuleThreads() { return static_cast<int>(pruneEndedThreads().size()); }
-
 bool joinModuleThreads(std::chrono::milliseconds within) {
   auto deadline = std::chrono::steady_clock::now() + within;
   for (;;) {

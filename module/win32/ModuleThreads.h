@@ -18,7 +18,4 @@ bool startModuleThread(ThreadBody body);
 // running when the time was up.
 bool joinModuleThreads(std::chrono::milliseconds within);
 
-// How many started threads are still running.
-int runningModuleThreads();
-
 }  // namespace hv

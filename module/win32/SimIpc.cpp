@@ -17,7 +17,7 @@ constexpr char kServerClass[] = "UIPCMAIN";
 // How long a new batch waits for the server to finish one that timed out.
 constexpr DWORD kSettleWaitMs = 100;
 
-std::atomic<DWORD> replyTimeoutMs{static_cast<DWORD>(kDefaultReplyTimeout.count())};
+constexpr DWORD kReplyTimeoutMs = static_cast<DWORD>(kReplyTimeout.count());
 // Set when a batch was not answered in time and may still be in the hands of the
 // server window kept beside it.
 std::atomic<bool> batchWithServer{false};
@@ -29,7 +29,7 @@ std::intptr_t sendBatch(void*, std::uintptr_t server, unsigned char* buffer, std
   HWND window = reinterpret_cast<HWND>(server);
   DWORD_PTR reply = 0;
   if (SendMessageTimeoutA(window, kSimIpcMessage, length, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
-                          replyTimeoutMs.load(), &reply) == 0) {
+                          kReplyTimeoutMs, &reply) == 0) {
     // Timed out, or the window is gone. A message that reached the window procedure may
     // still fill the buffer later.
     if (IsWindow(window)) {
@@ -71,7 +71,7 @@ bool serverSettled() {
   if (!batchWithServer) return true;
   HWND window = batchServer.load();
   DWORD_PTR ignored = 0;
-  DWORD wait = replyTimeoutMs.load() < kSettleWaitMs ? replyTimeoutMs.load() : kSettleWaitMs;
+  DWORD wait = kReplyTimeoutMs < kSettleWaitMs ? kReplyTimeoutMs : kSettleWaitMs;
   if (!IsWindow(window) || SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, wait, &ignored) != 0)
     batchWithServer = false;
   return !batchWithServer;
@@ -125,14 +125,5 @@ void close() {
   client().close();
   giveBatch();
 }
-
-bool isOpen() {
-  bool took = takeBatch();
-  bool open = client().isOpen();
-  if (took) giveBatch();
-  return open;
-}
-
-void setReplyTimeout(std::chrono::milliseconds timeout) { replyTimeoutMs = static_cast<DWORD>(timeout.count()); }
 
 }  // namespace hv::SimIpc

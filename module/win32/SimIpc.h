@@ -34,10 +34,8 @@ bool write(std::uint32_t offset, std::uint32_t size, const void* source, std::ui
 bool process(std::uint32_t& error);
 // Forgets the window and the buffer; nothing is sent.
 void close();
-bool isOpen();
 
 // The longest wait for the server's reply to one batch.
-void setReplyTimeout(std::chrono::milliseconds timeout);
-constexpr std::chrono::milliseconds kDefaultReplyTimeout{5000};
+constexpr std::chrono::milliseconds kReplyTimeout{5000};
 
 }  // namespace hv::SimIpc
