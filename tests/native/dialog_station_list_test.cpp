@@ -1,22 +1,17 @@
-// The settings dialog's station list: which stations get a row, the nearest-first
-// exchange sort with its odd order for equal distances, the exact line texts, and the
-// lines shown while a network has not loaded.
+// The settings dialog's station list: the nearest-first exchange sort with its odd order
+// for equal distances, and the exact line texts. The lists as the dialog fills them are
+// seen by the Win32 scenarios (dialog_pick, dialog_choices).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <limits>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "dialog/portable/StationList.h"
-#include "tests/support/StationRecords.h"
-#include "voice/portable/StationSelection.h"
 
 namespace hv {
 namespace {
 
-using hvtest::station;
 using Lines = std::vector<std::string>;
 
 StationRow row(const char* callsign, float distance, float range = 100.0f, std::uint16_t frequency = 11990) {
@@ -68,43 +63,6 @@ TEST(FormatStationLine, Texts) {
   // A distance that is not a number is printed as the C library prints it, unmarked.
   const std::string unknown = FormatStationLine(row("X", std::numeric_limits<float>::quiet_NaN(), 300));
   EXPECT_EQ(unknown.substr(unknown.size() - 3), "nm ") << unknown;
-}
-
-TEST(FillStationList, RowsOfTheStationsWithAVoiceChannelNearestFirstOrWhyThereAreNone) {
-  ModuleState state;
-  state.lastReading = hvtest::reading(12200, 50.0, 8.5);
-  const AtcStation stations[] = {station(12575, "FAR", "rw.example.net", 52.0, 8.5, 30),
-                                 station(11990, "SILENT", "", 50.0, 8.5, 30),
-                                 station(12180, "NEAR", "rw.example.net", 50.1, 8.5, 50)};
-  NetworkFeed& ivao = state.feeds[Ivao];
-  ivao.table.count = 3;
-  ivao.table.records = std::make_unique<AtcStation[]>(3);
-  std::copy(stations, stations + 3, ivao.table.records.get());
-  EXPECT_EQ(FillStationList(state, Ivao).lines, (Lines{"Server IVAO", "not yet connected."}));
-  ivao.attempted = 1;
-  ivao.lastError = "The server name or address could not be resolved";
-  const StationList failed = FillStationList(state, Ivao);
-  EXPECT_FALSE(failed.loaded);
-  EXPECT_TRUE(failed.rows.empty());
-  EXPECT_EQ(failed.lines, (Lines{"Failed to access", "Server IVAO:", "The server name or address could not be resolved"}));
-
-  ivao.loaded = 1;
-  const StationList list = FillStationList(state, Ivao);
-  EXPECT_TRUE(list.loaded);
-  ASSERT_EQ(callsigns(list.rows), (Lines{"NEAR", "FAR"}));
-  EXPECT_FLOAT_EQ(list.rows[0].distance, static_cast<float>(StationDistance(state.lastReading, stations[2])));
-  EXPECT_EQ(list.lines, (Lines{"      NEAR  121.80      7nm ", "       FAR  125.75    138nm N/R"}));
-  EXPECT_EQ(FillStationList(state, Vatsim).lines, (Lines{"Server VATSIM", "not yet connected."}))
-      << "each network's own feed is read";
-  EXPECT_TRUE(state.tableLock.tryAcquire()) << "the lock is released";
-
-  // Loaded, but no station has a voice channel: an empty list that is still "loaded".
-  state.tableLock.release();
-  ivao.table.records[0] = stations[1];
-  ivao.table.count = 1;
-  const StationList empty = FillStationList(state, Ivao);
-  EXPECT_TRUE(empty.loaded);
-  EXPECT_TRUE(empty.lines.empty());
 }
 
 }  // namespace

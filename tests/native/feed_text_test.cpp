@@ -41,17 +41,13 @@ TEST(FindKey, NamesValuesAndSections) {
   const struct { const char* name; std::string text; const char* section; const char* key; bool found; std::string value; } cases[] = {
       {"plain", "url0=http://a/b\n", nullptr, "url0", true, "http://a/b"},
       {"a shorter name before the key answers", "url=x\nurl0=y\n", nullptr, "url0", true, "x"},
-      {"the first of several", "url0=a\r\nurl0=b\r\n", nullptr, "url0", true, "a"},
       {"a longer name does not answer", "url00=x\nurl0=y\n", nullptr, "url0", true, "y"},
       {"blanks around the =", "CONNECTED CLIENTS   =   703\n", nullptr, "CONNECTED CLIENTS", true, "703"},
       {"trailing blanks of the value kept", "k =  v  \r\n", nullptr, "k", true, "v  "},
       {"leading blanks of the name kept", " k=v\n", nullptr, "k", false, ""},
       {"tab is not a blank", "k\t=v\n", nullptr, "k", false, ""},
-      {"an = in the value", "k=a=b\n", nullptr, "k", true, "a=b"},
       {"an empty name answers any key", "= 5\nk=x\n", nullptr, "k", true, "5"},
-      {"value ends at CR", "k=v\rw\n", nullptr, "k", true, "v"},
       {"value cut to 511 characters", "k=" + std::string(600, 'v'), nullptr, "k", true, std::string(511, 'v')},
-      {"whole-text search goes past ! lines", "!GENERAL\n!X\nk=v\n", nullptr, "k", true, "v"},
       {"section", "k=outside\n!GENERAL:\nk=inside\n", "!GENERAL", "k", true, "inside"},
       {"section search ends at the next ! line", "!GENERAL\nx=1\n!CLIENTS\nk=v\n", "!GENERAL", "k", false, ""},
       {"the header line itself is not a key line", "!GENERAL k=v\nx\n", "!GENERAL", "k", false, ""},
@@ -71,7 +67,6 @@ TEST(ScanNumbers, AsSscanfReadsThem) {
       {"\t\r\n 9", 9, 9, 9},          {"+7", 7, 7, 7},         {"12abc", 12, 12, 12},
       {"-1", 4294967295u, 65535, -1}, {"70000", 70000, 4464, 70000},
       {"0x1A", 0, 0, 26},             {"1e3", 1, 1, 1000},     {"51,1480560302734", 51, 51, 51},
-      {".5", 0, 0, 0.5},              {"12.34.56", 12, 12, 12.34},
       {"834618.396088554", 834618, 48186, 834618.396088554},  // halfway after a 64-bit rounding
   };
   for (const auto& c : cases) {

@@ -134,31 +134,5 @@ TEST(UpdateVoiceChannel, TransitionTable) {
   }
 }
 
-TEST(UpdateVoiceChannel, SwitchToANetworkThatNeverLoadedLeavesOnceAndWaits) {
-  ModuleState state;
-  const std::vector<AtcStation> vatsim = {station(11810, "EDDF_TWR", "srv/eddf", 50.0, 8.0, 50)};
-  prepare(state, vatsim);
-  for (int i = 0; i < 3; ++i) selectAndDeliver(state, reading(11810, 50.0, 8.0));
-
-  // The other network's table: empty and never loaded.
-  state.network = Ivao;
-  state.currentTable.records = nullptr;
-  state.currentTable.count = 0;
-  state.currentTable.loaded = 0;
-  state.selectedStation = nullptr;
-  for (int i = 0; i < 4; ++i) selectAndDeliver(state, reading(11810, 50.0, 8.0));
-  EXPECT_EQ(delivered(), Texts({"/join1 srv/eddf", "/leave"}));
-  EXPECT_EQ(state.status.load(), Waiting);
-
-  // It loads: the station there is joined.
-  const std::vector<AtcStation> ivao = {station(11810, "EDDF_TWR", "vox.ivao/eddf", 50.0, 8.0, 50)};
-  state.currentTable.records = ivao.data();
-  state.currentTable.count = 1;
-  state.currentTable.loaded = 1;
-  selectAndDeliver(state, reading(11810, 50.0, 8.0));
-  EXPECT_EQ(delivered(), Texts({"/join1 srv/eddf", "/leave", "/join1 vox.ivao/eddf/EDDF_TWR"}));
-  EXPECT_EQ(state.status.load(), Joined);
-}
-
 }  // namespace
 }  // namespace hv
