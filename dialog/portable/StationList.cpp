@@ -10,7 +10,6 @@
 
 namespace hv {
 
-const char* NetworkName(Network network) { return network == Ivao ? "IVAO" : "VATSIM"; }
 
 std::vector<StationRow> StationRows(const AtcStation* records, std::int32_t count, const SimReading& from) {
   std::vector<StationRow> rows;

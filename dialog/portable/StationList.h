@@ -28,9 +28,6 @@ struct StationList {
   std::vector<std::string> lines;  // the list's text, one entry per line
 };
 
-// "VATSIM" for 0, "IVAO" for 1.
-const char* NetworkName(Network network);
-
 // The list for `network`, read from its feed and the last reading under StationTableLock.
 StationList FillStationList(ModuleState& state, Network network);
 

@@ -137,13 +137,13 @@ void acceptAndClose(HWND window) {
   ModuleState& state = moduleState();
   const char* activeBefore = state.active.load() != 0 ? "on" : "off";
   const char* rangeBefore = state.rangeCheck.load() != 0 ? "on" : "off";
-  const char* networkBefore = NetworkName(state.network.load() == Ivao ? Ivao : Vatsim);
+  const char* networkBefore = NetworkName(state.network.load());
   state.active = checked(window, IDC_ACTIVE) ? 1 : 0;
   state.rangeCheck = checked(window, IDC_RANGE_CHECK) ? 1 : 0;
   if (checked(window, IDC_VATSIM)) selectNetwork(state, Vatsim, &saveConfiguration);
   if (checked(window, IDC_IVAO)) selectNetwork(state, Ivao, &saveConfiguration);
   logLine("settings dialog OK: " + choiceText("control", activeBefore, state.active.load() != 0 ? "on" : "off") +
-          ", " + choiceText("network", networkBefore, NetworkName(state.network.load() == Ivao ? Ivao : Vatsim)) +
+          ", " + choiceText("network", networkBefore, NetworkName(state.network.load())) +
           ", " + choiceText("range check", rangeBefore, state.rangeCheck.load() != 0 ? "on" : "off"));
   EndDialog(window, IDOK);
 }

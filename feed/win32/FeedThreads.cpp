@@ -55,8 +55,6 @@ void RunFeed(Network network) {
   }
 }
 
-const char* FeedName(Network network) { return network == Ivao ? "IVAO" : "VATSIM"; }
-
 // ", the table of 65 s ago stays in use" while the feed has one (only this thread installs it).
 std::string TableInUseNote(const NetworkFeed& feed) {
   if (!feed.table.records) return ", no table yet";
@@ -69,11 +67,11 @@ std::string TableInUseNote(const NetworkFeed& feed) {
 bool DownloadOrRecordError(StatusDownloader& downloader, Network network, const std::string& url, std::string& text) {
   const DWORD started = GetTickCount();
   if (downloader.Download(url, text)) {
-    logLine(std::string(FeedName(network)) + ": downloaded " + url + ", " + std::to_string(text.size()) +
+    logLine(std::string(NetworkName(network)) + ": downloaded " + url + ", " + std::to_string(text.size()) +
             " bytes in " + std::to_string(GetTickCount() - started) + " ms");
     return true;
   }
-  logLine(std::string(FeedName(network)) + ": download of " + url + " failed: " + downloader.statusText() +
+  logLine(std::string(NetworkName(network)) + ": download of " + url + " failed: " + downloader.statusText() +
           TableInUseNote(moduleState().feeds[network]));
   SetFeedError(moduleState(), network, downloader.statusText());
   return false;
@@ -97,7 +95,7 @@ bool FetchStatusFile(Network network) {
   // name another file.
   std::string dataUrl;
   if (!FindKey(text, nullptr, "url0", dataUrl)) {
-    logLine(std::string(FeedName(network)) + ": the status file names no url0");
+    logLine(std::string(NetworkName(network)) + ": the status file names no url0");
     return false;
   }
   feed.dataUrl = dataUrl;
@@ -128,10 +126,10 @@ bool FetchStationData(Network network) {
   StationTable table;
   std::string_view voiceText(voice);
   if (!BuildStationTable(clients, network == Ivao ? &voiceText : nullptr, table)) {
-    logLine(std::string(FeedName(network)) + ": no station table in " + feed.dataUrl + TableInUseNote(feed));
+    logLine(std::string(NetworkName(network)) + ": no station table in " + feed.dataUrl + TableInUseNote(feed));
     return false;
   }
-  logLine(std::string(FeedName(network)) + ": table installed, " + std::to_string(table.count) + " stations, " +
+  logLine(std::string(NetworkName(network)) + ": table installed, " + std::to_string(table.count) + " stations, " +
           std::to_string(StationsWithVoice(table)) + " with a voice channel");
   StationTable old = InstallStationTable(state, network, std::move(table));
   return true;  // `old` is released here, after the lock

@@ -2,14 +2,11 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <tuple>
 
 namespace hv {
 
 namespace {
-
-const char* networkName(std::uint32_t network) { return network == Ivao ? "IVAO" : "VATSIM"; }
 
 std::string positionText(const SimReading& reading) {
   char text[64];
@@ -45,11 +42,7 @@ Decision CurrentDecision(const ModuleState& state, const SimReading& reading, co
   d.frequency = reading.frequency;
   d.status = state.status.load();
   d.reason = why.reason;
-  if (why.station) {
-    const void* end = std::memchr(why.station->callsign, '\0', sizeof why.station->callsign);
-    d.callsign.assign(why.station->callsign,
-                      end ? static_cast<const char*>(end) - why.station->callsign : sizeof why.station->callsign);
-  }
+  if (why.station) d.callsign = CallsignText(*why.station);
   return d;
 }
 
@@ -57,7 +50,7 @@ std::string DecisionLineText(const ModuleState& state, const SimReading& reading
                              std::optional<std::chrono::seconds> tableAge) {
   if (state.active.load() == 0) return "decision: control off";
   std::string line = "decision: COM1 " + FrequencyText(reading.frequency) + ", position " + positionText(reading) +
-                     ", " + networkName(state.network.load());
+                     ", " + NetworkName(state.network.load());
   line += tableAge ? " table " + std::to_string(tableAge->count()) + " s old" : " table not loaded";
   line += ": " + DescribeSelection(why, reading.frequency, state.rangeCheck.load() != 0);
   line += "; status ";

@@ -56,7 +56,7 @@ std::string readSimulatorFolder() {
 
 std::string startupLine(const ModuleState& state) {
   std::string line = "Hallvoxen " HV_VERSION " starting: simulator folder \"" + state.simFolder + "\", network " +
-                     (state.network.load() == Ivao ? "IVAO" : "VATSIM") + ", range check " +
+                     NetworkName(state.network.load()) + ", range check " +
                      (state.rangeCheck.load() != 0 ? "on" : "off");
   line += state.remoteMode.load() != 0 ? ", remote mode to " + state.remoteAddress : std::string(", local mode");
   line += ", VATSIM status file " + state.feeds[Vatsim].statusUrl + ", IVAO status file " +

@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <string>
 
 namespace hv {
 
@@ -29,6 +31,13 @@ static_assert(offsetof(AtcStation, latitude) == 168);
 static_assert(offsetof(AtcStation, longitude) == 176);
 static_assert(offsetof(AtcStation, facility) == 184);
 static_assert(offsetof(AtcStation, range) == 188);
+
+// The callsign as text, up to its NUL or the field's end.
+inline std::string CallsignText(const AtcStation& station) {
+  const void* end = std::memchr(station.callsign, '\0', sizeof station.callsign);
+  return std::string(station.callsign,
+                     end ? static_cast<const char*>(end) - station.callsign : sizeof station.callsign);
+}
 
 // The stations of one network in file order. Built once, never changed afterwards:
 // a newer table replaces an older one whole. One allocation holds every record.

@@ -2,19 +2,12 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "voice/portable/StationSelection.h"
 
 namespace hv {
 
 namespace {
-
-std::string callsignOf(const AtcStation& station) {
-  const void* end = std::memchr(station.callsign, '\0', sizeof station.callsign);
-  return std::string(station.callsign,
-                     end ? static_cast<const char*>(end) - station.callsign : sizeof station.callsign);
-}
 
 std::string numberText(double value) {
   if (std::isnan(value)) return "unknown";
@@ -83,10 +76,10 @@ std::string DescribeSelection(const SelectionExplanation& e, std::uint16_t frequ
     case SelectionReason::NoVoiceChannel:
       return "only stations without a voice channel on " + mhz + " (" + std::to_string(e.voicelessCount) + ")";
     case SelectionReason::OutOfRange:
-      return "out of range on " + mhz + ", nearest " + callsignOf(*e.station) + " at " + numberText(e.distance) +
+      return "out of range on " + mhz + ", nearest " + CallsignText(*e.station) + " at " + numberText(e.distance) +
              " is beyond its range of " + std::to_string(e.station->range);
     case SelectionReason::Chosen:
-      return callsignOf(*e.station) + " on " + mhz + " at " + numberText(e.distance) +
+      return CallsignText(*e.station) + " on " + mhz + " at " + numberText(e.distance) +
              (rangeCheck ? ", within its range of " : ", range not checked (its range is ") +
              std::to_string(e.station->range) + (rangeCheck ? "" : ")");
   }

@@ -25,7 +25,7 @@ std::string joinCommandText(const AtcStation& station, std::uint32_t network) {
   text += fieldText(station.voiceChannel, sizeof station.voiceChannel);
   if (network == Ivao) {
     text += '/';
-    text += fieldText(station.callsign, sizeof station.callsign);
+    text += CallsignText(station);
   }
   return text;
 }
