@@ -1,5 +1,6 @@
-// The queue is guarded by one critical section, held only to add lines or take them all;
-// the writer's file work happens outside it.
+// Each open log's queue is guarded by a critical section of its own, held only to add
+// lines or take them all; the writer's file work happens outside it. The open log is
+// shared with its writer thread, which may outlive the LogWriter that started it.
 #include "common/win32/LogWriter.h"
 
 #include <windows.h>
@@ -16,23 +17,19 @@
 
 namespace hv {
 
-namespace {
-
 // One open log: its queue, and what its writer thread needs.
 struct OpenLog {
   std::string path;
   ScopedKernelHandle wake{CreateEventA(nullptr, FALSE, FALSE, nullptr)};  // lines queued or closing
 
-  // Guarded by logLock.
+  CriticalSection lock;  // guards what follows
   std::vector<std::string> queued;
   std::size_t queuedBytes = 0;
   unsigned long dropped = 0;
   bool closing = false;
 };
 
-CriticalSection logLock;
-std::shared_ptr<OpenLog> currentLog;  // guarded by logLock; null while no log is open
-ScopedKernelHandle writerThread;      // the current log's writer; opened and closed on one thread
+namespace {
 
 std::string timestamped(const std::string& text) {
   SYSTEMTIME now;
@@ -98,35 +95,40 @@ void runWriter(OpenLog& log) {
     std::vector<std::string> lines;
     bool closing;
     {
-      std::lock_guard<CriticalSection> lock(logLock);
+      std::lock_guard<CriticalSection> lock(log.lock);
       lines.swap(log.queued);
       log.queuedBytes = 0;
       closing = log.closing;
     }
     for (const std::string& line : lines) file.write(line);
-    if (closing) return;  // closeLog queues nothing after it has set `closing`
+    if (closing) return;  // close() queues nothing after it has set `closing`
   }
 }
 
 }  // namespace
 
-bool openLog(const std::string& path) {
+bool LogWriter::open(const std::string& path) {
   auto log = std::make_shared<OpenLog>();
   log->path = path;
   if (!log->wake) return false;
   HANDLE thread = startPinnedThread([log] { runWriter(*log); });
   if (thread == nullptr) return false;
-  writerThread.reset(thread);
-  std::lock_guard<CriticalSection> lock(logLock);
-  currentLog = std::move(log);
+  writer_.reset(thread);
+  std::lock_guard<CriticalSection> lock(lock_);
+  current_ = std::move(log);
   return true;
 }
 
-void logLine(const std::string& text) {
+void LogWriter::write(const std::string& text) {
   std::string line = timestamped(text);
-  std::lock_guard<CriticalSection> lock(logLock);
-  OpenLog* log = currentLog.get();
-  if (log == nullptr) return;
+  std::shared_ptr<OpenLog> log;
+  {
+    std::lock_guard<CriticalSection> lock(lock_);
+    log = current_;
+  }
+  if (!log) return;
+  std::lock_guard<CriticalSection> lock(log->lock);
+  if (log->closing) return;
   if (log->queuedBytes + line.size() > kLogQueueLimit) {
     ++log->dropped;
     return;
@@ -139,17 +141,20 @@ void logLine(const std::string& text) {
   SetEvent(log->wake.get());
 }
 
-void closeLog(std::chrono::milliseconds within) {
+void LogWriter::close(std::chrono::milliseconds within) {
   std::shared_ptr<OpenLog> log;
   {
-    std::lock_guard<CriticalSection> lock(logLock);
-    log = std::move(currentLog);
-    if (!log) return;
+    std::lock_guard<CriticalSection> lock(lock_);
+    log = std::move(current_);
+  }
+  if (!log) return;
+  {
+    std::lock_guard<CriticalSection> lock(log->lock);
     log->closing = true;
   }
   SetEvent(log->wake.get());
-  WaitForSingleObject(writerThread.get(), static_cast<DWORD>(within.count()));
-  writerThread.reset();
+  WaitForSingleObject(writer_.get(), static_cast<DWORD>(within.count()));
+  writer_.reset();
 }
 
 }  // namespace hv

@@ -7,51 +7,39 @@
 
 namespace hv {
 
-template <typename Handle, typename Traits>
+// Every handle type it is used for is empty when null.
+template <typename Handle, auto Close>
 class ScopedHandle {
  public:
   ScopedHandle() = default;
   explicit ScopedHandle(Handle h) : handle_(h) {}
   ~ScopedHandle() { reset(); }
-  ScopedHandle(ScopedHandle&& other) noexcept : handle_(std::exchange(other.handle_, Traits::invalid())) {}
+  ScopedHandle(ScopedHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
   ScopedHandle& operator=(ScopedHandle&& other) noexcept {
-    if (this != &other) reset(std::exchange(other.handle_, Traits::invalid()));
+    if (this != &other) reset(std::exchange(other.handle_, nullptr));
     return *this;
   }
   ScopedHandle(const ScopedHandle&) = delete;
   ScopedHandle& operator=(const ScopedHandle&) = delete;
 
   Handle get() const { return handle_; }
-  bool valid() const { return handle_ != Traits::invalid(); }
+  bool valid() const { return handle_ != nullptr; }
   explicit operator bool() const { return valid(); }
-  Handle release() { return std::exchange(handle_, Traits::invalid()); }
-  void reset(Handle h = Traits::invalid()) {
-    if (valid()) Traits::close(handle_);
+  Handle release() { return std::exchange(handle_, nullptr); }
+  void reset(Handle h = nullptr) {
+    if (valid()) Close(handle_);
     handle_ = h;
   }
 
  private:
-  Handle handle_ = Traits::invalid();
-};
-
-struct KernelHandleTraits {
-  static HANDLE invalid() { return nullptr; }
-  static void close(HANDLE h) { CloseHandle(h); }
-};
-struct GdiObjectTraits {
-  static HGDIOBJ invalid() { return nullptr; }
-  static void close(HGDIOBJ h) { DeleteObject(h); }
-};
-struct RegKeyTraits {
-  static HKEY invalid() { return nullptr; }
-  static void close(HKEY h) { RegCloseKey(h); }
+  Handle handle_ = nullptr;
 };
 
 // Process, thread, mutex and event handles (null when empty; callers turn
 // INVALID_HANDLE_VALUE results into null before storing them).
-using ScopedKernelHandle = ScopedHandle<HANDLE, KernelHandleTraits>;
-using ScopedRegKey = ScopedHandle<HKEY, RegKeyTraits>;
+using ScopedKernelHandle = ScopedHandle<HANDLE, &CloseHandle>;
+using ScopedRegKey = ScopedHandle<HKEY, &RegCloseKey>;
 // Fonts, bitmaps and the other GDI objects.
-using ScopedGdiObject = ScopedHandle<HGDIOBJ, GdiObjectTraits>;
+using ScopedGdiObject = ScopedHandle<HGDIOBJ, &DeleteObject>;
 
 }  // namespace hv

@@ -5,18 +5,12 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <string>
 #include <vector>
 
 #include "api/portable/ControlApi.h"
-#include "common/win32/ScopedWin.h"
-#include "common/win32/LogWriter.h"
 #include "dialog/portable/StationList.h"
 #include "dialog/win32/SettingsDialogResources.h"
-#include "module/win32/Configuration.h"
-#include "module/win32/Lifecycle.h"
-#include "module/win32/SimulatorLink.h"
 #include "voice/portable/SelectionReason.h"
 
 namespace hv {
@@ -29,20 +23,11 @@ constexpr UINT kEndForUnload = WM_APP + 0x48;
 // One opening of the dialog: made by runSettingsDialog, handed to the dialog procedure
 // with DialogBoxParam and kept in the window's user data. Only the dialog's thread uses it.
 struct SettingsDialog {
+  SettingsDialogHost& host;
+  const SettingsDialogLinks& links;
   bool listLoaded = false;
   std::vector<StationRow> rows;  // the list's rows as the last fill left them
 };
-
-// The list's font lives from the dialog's first opening to the module's unload; a font
-// that could not be made is not tried again.
-struct ListFont {
-  ScopedGdiObject font;
-  bool tried = false;
-};
-ListFont listFont;
-
-std::atomic<bool> endRequested{false};
-std::atomic<HWND> openWindow{nullptr};
 
 HINSTANCE moduleInstance() {
   HMODULE module = nullptr;
@@ -64,7 +49,7 @@ void forgetRows(SettingsDialog& dialog) {
 }
 
 void fillStationList(SettingsDialog& dialog, HWND window, Network network) {
-  StationList list = FillStationList(moduleState(), network);
+  StationList list = FillStationList(dialog.links.state, network);
   dialog.listLoaded = list.loaded;
   dialog.rows = std::move(list.rows);
   HWND box = item(window, IDC_STATION_LIST);
@@ -79,16 +64,17 @@ void fillStationList(SettingsDialog& dialog, HWND window, Network network) {
 }
 
 void initialise(SettingsDialog& dialog, HWND window) {
-  if (!listFont.tried) {
-    listFont.tried = true;
-    listFont.font.reset(CreateFontA(0, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+  SettingsDialogHost& host = dialog.host;
+  if (!host.listFontTried) {
+    host.listFontTried = true;
+    host.listFont.reset(CreateFontA(0, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, "FIXEDSYS"));
   }
   // Without a font of its own the list is given none and draws in the system font, not
   // in the dialog's font that the template gave every control.
-  SendMessageA(item(window, IDC_STATION_LIST), WM_SETFONT, reinterpret_cast<WPARAM>(listFont.font.get()), FALSE);
+  SendMessageA(item(window, IDC_STATION_LIST), WM_SETFONT, reinterpret_cast<WPARAM>(host.listFont.get()), FALSE);
 
-  ModuleState& state = moduleState();
+  ModuleState& state = dialog.links.state;
   const std::uint32_t network = state.network.load();
   CheckDlgButton(window, IDC_ACTIVE, state.active.load() ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(window, IDC_VATSIM, network == Vatsim ? BST_CHECKED : BST_UNCHECKED);
@@ -133,16 +119,17 @@ std::string choiceText(const char* name, const char* before, const char* after) 
   return text + after;
 }
 
-void acceptAndClose(HWND window) {
-  ModuleState& state = moduleState();
+void acceptAndClose(const SettingsDialog& dialog, HWND window) {
+  ModuleState& state = dialog.links.state;
+  const SaveConfiguration save = dialog.links.saveConfiguration;
   const char* activeBefore = state.active.load() != 0 ? "on" : "off";
   const char* rangeBefore = state.rangeCheck.load() != 0 ? "on" : "off";
   const char* networkBefore = NetworkName(state.network.load());
   state.active = checked(window, IDC_ACTIVE) ? 1 : 0;
   state.rangeCheck = checked(window, IDC_RANGE_CHECK) ? 1 : 0;
-  if (checked(window, IDC_VATSIM)) selectNetwork(state, Vatsim, &saveConfiguration);
-  if (checked(window, IDC_IVAO)) selectNetwork(state, Ivao, &saveConfiguration);
-  logLine("settings dialog OK: " + choiceText("control", activeBefore, state.active.load() != 0 ? "on" : "off") +
+  if (checked(window, IDC_VATSIM)) selectNetwork(state, Vatsim, save);
+  if (checked(window, IDC_IVAO)) selectNetwork(state, Ivao, save);
+  dialog.links.log.write("settings dialog OK: " + choiceText("control", activeBefore, state.active.load() != 0 ? "on" : "off") +
           ", " + choiceText("network", networkBefore, NetworkName(state.network.load())) +
           ", " + choiceText("range check", rangeBefore, state.rangeCheck.load() != 0 ? "on" : "off"));
   EndDialog(window, IDOK);
@@ -153,22 +140,23 @@ void acceptAndClose(HWND window) {
 bool pickStation(const SettingsDialog& dialog, HWND window, LRESULT index) {
   if (!dialog.listLoaded || index < 0 || static_cast<std::size_t>(index) >= dialog.rows.size()) return false;
   const StationRow& row = dialog.rows[static_cast<std::size_t>(index)];
-  logLine(std::string("settings dialog: station ") + row.callsign + " picked, COM1 tuned to " +
+  dialog.links.log.write(std::string("settings dialog: station ") + row.callsign + " picked, COM1 tuned to " +
           FrequencyText(row.frequency));
-  tuneCom1(row.frequency);
-  acceptAndClose(window);
+  dialog.links.tuneCom1(row.frequency);
+  acceptAndClose(dialog, window);
   return true;
 }
 
 INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
-    openWindow = window;
-    if (endRequested) {
+    SettingsDialog& dialog = *reinterpret_cast<SettingsDialog*>(lParam);
+    dialog.host.openWindow = window;
+    if (dialog.host.endRequested) {
       EndDialog(window, 0);
       return TRUE;
     }
-    initialise(*reinterpret_cast<SettingsDialog*>(lParam), window);
+    initialise(dialog, window);
     return FALSE;  // the focus is set
   }
   auto* opened = reinterpret_cast<SettingsDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
@@ -199,10 +187,10 @@ INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             pickStation(dialog, window, SendMessageA(item(window, IDC_STATION_LIST), LB_GETCURSEL, 0, 0));
           return TRUE;
         case IDOK:
-          acceptAndClose(window);
+          acceptAndClose(dialog, window);
           return TRUE;
         case IDCANCEL:
-          logLine("settings dialog cancelled: nothing changed");
+          dialog.links.log.write("settings dialog cancelled: nothing changed");
           EndDialog(window, IDCANCEL);
           return TRUE;
       }
@@ -213,21 +201,17 @@ INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 }  // namespace
 
-void runSettingsDialog() {
-  if (endRequested) return;
-  SettingsDialog dialog;
+void runSettingsDialog(SettingsDialogHost& host, const SettingsDialogLinks& links) {
+  if (host.endRequested) return;
+  SettingsDialog dialog{host, links, false, {}};
   DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, &dialogProc,
                   reinterpret_cast<LPARAM>(&dialog));
-  openWindow = nullptr;
+  host.openWindow = nullptr;
 }
 
-void endSettingsDialogForUnload() {
-  endRequested = true;
-  if (HWND window = openWindow.load()) PostMessageA(window, kEndForUnload, 0, 0);
+void endSettingsDialogForUnload(SettingsDialogHost& host) {
+  host.endRequested = true;
+  if (HWND window = host.openWindow.load()) PostMessageA(window, kEndForUnload, 0, 0);
 }
-
-void allowSettingsDialog() { endRequested = false; }
-
-void releaseSettingsDialog() { listFont = ListFont{}; }
 
 }  // namespace hv

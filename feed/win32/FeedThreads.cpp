@@ -10,48 +10,44 @@
 #include "common/win32/LogWriter.h"
 #include "feed/portable/NetworkText.h"
 #include "feed/portable/StationTableBuilder.h"
-#include "feed/win32/StatusDownloader.h"
-#include "module/win32/Lifecycle.h"
 
 namespace hv {
 
 namespace {
 
-const Flag& StopFlag(Network network) {
-  ModuleState& state = moduleState();
-  return network == Vatsim ? state.vatsimFeedStop : state.ivaoFeedStop;
-}
+// What one feed thread works with.
+struct Feed {
+  ModuleState& state;
+  Network network;
+  DownloadAbort& downloads;
+  LogWriter& log;
 
-// Each feed's downloads can be ended from the unloading thread.
-DownloadAbort& AbortOf(Network network) {
-  static DownloadAbort vatsim(moduleState().vatsimFeedStop);
-  static DownloadAbort ivao(moduleState().ivaoFeedStop);
-  return network == Vatsim ? vatsim : ivao;
-}
+  NetworkFeed& data() const { return state.feeds[network]; }
+  const Flag& stopFlag() const { return network == Vatsim ? state.vatsimFeedStop : state.ivaoFeedStop; }
+  void note(const std::string& text) const { log.write(std::string(NetworkName(network)) + ": " + text); }
+};
 
 // One pass each, on the calling thread. FetchStatusFile: true when the data URL(s) were
 // taken from the status file (rootFetched is then set). FetchStationData: true when the
 // network's table was replaced. A failed download stores its error text as the network's
 // lastError.
-bool FetchStatusFile(Network network);
-bool FetchStationData(Network network);
+bool FetchStatusFile(const Feed& feed);
+bool FetchStationData(const Feed& feed);
 
-void RunFeed(Network network) {
-  ModuleState& state = moduleState();
-  NetworkFeed& feed = state.feeds[network];
-  const Flag& stop = StopFlag(network);
+void RunFeed(const Feed& feed) {
+  NetworkFeed& data = feed.data();
   const FeedTiming timing;
-  feed.loaded = 0;
+  data.loaded = 0;
   for (;;) {
     std::chrono::milliseconds pause = timing.idlePause;
-    if (!FeedsIdle(state)) {
-      if (feed.rootFetched.load() == 0) FetchStatusFile(network);
-      if (feed.rootFetched.load() != 0 && FetchStationData(network)) feed.loaded = 1;
-      PublishLoaded(state, network);
-      feed.attempted = 1;
-      pause = PauseAfterPass(feed, timing);
+    if (!FeedsIdle(feed.state)) {
+      if (data.rootFetched.load() == 0) FetchStatusFile(feed);
+      if (data.rootFetched.load() != 0 && FetchStationData(feed)) data.loaded = 1;
+      PublishLoaded(feed.state, feed.network);
+      data.attempted = 1;
+      pause = PauseAfterPass(data, timing);
     }
-    if (sleepUnlessStopped(pause, stop)) return;
+    if (sleepUnlessStopped(pause, feed.stopFlag())) return;
   }
 }
 
@@ -64,16 +60,15 @@ std::string TableInUseNote(const NetworkFeed& feed) {
 
 // One download with the feed's own downloader; a failure leaves its text as the
 // network's last error.
-bool DownloadOrRecordError(StatusDownloader& downloader, Network network, const std::string& url, std::string& text) {
+bool DownloadOrRecordError(const Feed& feed, StatusDownloader& downloader, const std::string& url, std::string& text) {
   const DWORD started = GetTickCount();
   if (downloader.Download(url, text)) {
-    logLine(std::string(NetworkName(network)) + ": downloaded " + url + ", " + std::to_string(text.size()) +
-            " bytes in " + std::to_string(GetTickCount() - started) + " ms");
+    feed.note("downloaded " + url + ", " + std::to_string(text.size()) + " bytes in " +
+              std::to_string(GetTickCount() - started) + " ms");
     return true;
   }
-  logLine(std::string(NetworkName(network)) + ": download of " + url + " failed: " + downloader.statusText() +
-          TableInUseNote(moduleState().feeds[network]));
-  SetFeedError(moduleState(), network, downloader.statusText());
+  feed.note("download of " + url + " failed: " + downloader.statusText() + TableInUseNote(feed.data()));
+  SetFeedError(feed.state, feed.network, downloader.statusText());
   return false;
 }
 
@@ -84,65 +79,63 @@ int StationsWithVoice(const StationTable& table) {
   return count;
 }
 
-bool FetchStatusFile(Network network) {
-  ModuleState& state = moduleState();
-  NetworkFeed& feed = state.feeds[network];
-  StatusDownloader downloader(&AbortOf(network));
+bool FetchStatusFile(const Feed& feed) {
+  NetworkFeed& data = feed.data();
+  StatusDownloader downloader(&feed.downloads);
   downloader.reload = true;
   std::string text;
-  if (!DownloadOrRecordError(downloader, network, feed.statusUrl, text)) return false;
+  if (!DownloadOrRecordError(feed, downloader, data.statusUrl, text)) return false;
   // The URLs are kept as the file gives them, even past 255 characters: a cut URL would
   // name another file.
   std::string dataUrl;
   if (!FindKey(text, nullptr, "url0", dataUrl)) {
-    logLine(std::string(NetworkName(network)) + ": the status file names no url0");
+    feed.note("the status file names no url0");
     return false;
   }
-  feed.dataUrl = dataUrl;
-  if (network == Ivao) {
+  data.dataUrl = dataUrl;
+  if (feed.network == Ivao) {
     std::string voiceUrl;
     if (!FindKey(text, nullptr, "url1", voiceUrl)) {
-      logLine("IVAO: the status file names no url1");
+      feed.note("the status file names no url1");
       return false;
     }
-    feed.voiceUrl = voiceUrl;
+    data.voiceUrl = voiceUrl;
   }
-  feed.rootFetched = 1;
+  data.rootFetched = 1;
   return true;
 }
 
-bool FetchStationData(Network network) {
-  ModuleState& state = moduleState();
-  NetworkFeed& feed = state.feeds[network];
-  StatusDownloader downloader(&AbortOf(network));
+bool FetchStationData(const Feed& feed) {
+  NetworkFeed& data = feed.data();
+  StatusDownloader downloader(&feed.downloads);
   downloader.reload = true;
   std::string clients;
-  if (!DownloadOrRecordError(downloader, network, feed.dataUrl, clients)) return false;
+  if (!DownloadOrRecordError(feed, downloader, data.dataUrl, clients)) return false;
   std::string voice;
-  if (network == Ivao) {
+  if (feed.network == Ivao) {
     downloader.Close();
-    if (!DownloadOrRecordError(downloader, network, feed.voiceUrl, voice)) return false;
+    if (!DownloadOrRecordError(feed, downloader, data.voiceUrl, voice)) return false;
   }
   StationTable table;
   std::string_view voiceText(voice);
-  if (!BuildStationTable(clients, network == Ivao ? &voiceText : nullptr, table)) {
-    logLine(std::string(NetworkName(network)) + ": no station table in " + feed.dataUrl + TableInUseNote(feed));
+  if (!BuildStationTable(clients, feed.network == Ivao ? &voiceText : nullptr, table)) {
+    feed.note("no station table in " + data.dataUrl + TableInUseNote(data));
     return false;
   }
-  logLine(std::string(NetworkName(network)) + ": table installed, " + std::to_string(table.count) + " stations, " +
-          std::to_string(StationsWithVoice(table)) + " with a voice channel");
-  StationTable old = InstallStationTable(state, network, std::move(table));
+  feed.note("table installed, " + std::to_string(table.count) + " stations, " +
+            std::to_string(StationsWithVoice(table)) + " with a voice channel");
+  StationTable old = InstallStationTable(feed.state, feed.network, std::move(table));
   return true;  // `old` is released here, after the lock
 }
 
 }  // namespace
 
-void VatsimFeedThread() { RunFeed(Vatsim); }
-void IvaoFeedThread() { RunFeed(Ivao); }
+void VatsimFeedThread(ModuleState& state, DownloadAbort& downloads, LogWriter& log) {
+  RunFeed(Feed{state, Vatsim, downloads, log});
+}
 
-void abortFeedDownloads() {
-  AbortOf(Vatsim).abort();
-  AbortOf(Ivao).abort();
+void IvaoFeedThread(ModuleState& state, DownloadAbort& downloads, LogWriter& log) {
+  RunFeed(Feed{state, Ivao, downloads, log});
 }
 
 }  // namespace hv

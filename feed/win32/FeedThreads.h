@@ -7,16 +7,16 @@
 // stop flag is set, within a slice of its pause (see StopFlag.h).
 #pragma once
 
+#include "common/win32/LogWriter.h"
 #include "feed/portable/FeedState.h"
-#include "records/portable/NetworkFeed.h"
+#include "feed/win32/StatusDownloader.h"
+#include "records/portable/ModuleState.h"
 
 namespace hv {
 
-void VatsimFeedThread();
-void IvaoFeedThread();
-
-// Called at unload after the stop flags are set: aborts a download that is under way,
-// so a feed thread blocked in it returns at once.
-void abortFeedDownloads();
+// `downloads` lets the unloading thread abort the thread's download under way; it is
+// made with the network's stop flag.
+void VatsimFeedThread(ModuleState& state, DownloadAbort& downloads, LogWriter& log);
+void IvaoFeedThread(ModuleState& state, DownloadAbort& downloads, LogWriter& log);
 
 }  // namespace hv

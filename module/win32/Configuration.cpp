@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "common/win32/ErrorBox.h"
 #include "module/win32/LoggedErrorBox.h"
 
 namespace hv {
@@ -49,10 +50,14 @@ void writeProfileValue(const std::string& path, const char* section, const char*
 
 }  // namespace
 
-ConfigurationFiles profileFiles() { return {&readProfileValue, &writeProfileValue, &showLoggedErrorBox}; }
+ConfigurationFiles profileFiles(LogWriter& log) {
+  return {&readProfileValue, &writeProfileValue, [&log](const char* message) { showLoggedErrorBox(log, message); }};
+}
 
-void readConfiguration(ModuleState& state) { readConfiguration(state, profileFiles()); }
+void readConfiguration(ModuleState& state, LogWriter& log) { readConfiguration(state, profileFiles(log)); }
 
-void saveConfiguration(const ModuleState& state) { saveConfiguration(state, profileFiles()); }
+void saveConfiguration(const ModuleState& state) {
+  saveConfiguration(state, ConfigurationFiles{&readProfileValue, &writeProfileValue, &showErrorBox});
+}
 
 }  // namespace hv

@@ -1,17 +1,10 @@
 // The dialog thread and its two IPC steps around the settings dialog.
 #include "module/win32/DialogThread.h"
 
-#include <windows.h>
-
-#include <atomic>
-
 #include "common/portable/ErrorMessages.h"
-#include "common/win32/LogWriter.h"
-#include "dialog/win32/SettingsDialog.h"
-#include "module/win32/Lifecycle.h"
 #include "module/win32/LoggedErrorBox.h"
-#include "module/win32/ModuleThreads.h"
-#include "module/win32/SimIpc.h"
+#include "module/win32/Module.h"
+#include "module/win32/SimulatorLink.h"
 
 namespace hv {
 
@@ -20,65 +13,57 @@ namespace {
 constexpr std::uint32_t kSavedWordOffset = 0x0264;
 constexpr std::uint32_t kControlWordOffset = 0x0262;
 
-std::atomic<DWORD> dialogThreadId{0};
-std::atomic<bool> unloading{false};
-
-// Kept from one dialog to the next: a failed read leaves the former value.
-std::uint16_t savedWord = 0;
-
 BOOL CALLBACK closeWindow(HWND window, LPARAM) {
   PostMessageA(window, WM_CLOSE, 0, 0);
   return TRUE;
 }
 
-void showRogerWilcoMissing() {
-  if (unloading) return;
-  showLoggedErrorBox(kRogerWilcoMissingMessage);
+void showSettingsDialog(Module& module) {
+  const SettingsDialogLinks links{module.state, module.log,
+                                  [&module](std::uint16_t frequency) { tuneCom1(module.simulator, frequency); },
+                                  &saveConfiguration};
+  module.log.write("settings dialog opened");
+  runSettingsDialog(module.settingsDialog, links);
+  module.log.write("settings dialog closed");
 }
 
 }  // namespace
 
-bool startDialogThread(ModuleState& state) {
+bool startDialogThread(Module& module) {
   std::uint32_t free = 0;
-  if (!state.dialogShowing.compare_exchange_strong(free, 1)) return false;
-  if (startModuleThread(&DialogThread)) return true;
-  state.dialogShowing = 0;
+  if (!module.state.dialogShowing.compare_exchange_strong(free, 1)) return false;
+  if (module.threads.start([&module] { DialogThread(module); })) return true;
+  module.state.dialogShowing = 0;
   return false;
 }
 
-void DialogThread() {
-  ModuleState& state = moduleState();
-  dialogThreadId = GetCurrentThreadId();
+void DialogThread(Module& module) {
+  DialogThreadState& thread = module.dialogThread;
+  thread.threadId = GetCurrentThreadId();
   std::uint32_t error = 0;
-  SimIpc::read(kSavedWordOffset, 2, &savedWord, error);
-  SimIpc::process(error);
+  module.simulator.read(kSavedWordOffset, 2, &thread.savedWord, error);
+  module.simulator.process(error);
 
-  if (state.status.load() == RogerWilcoMissing) {
-    showRogerWilcoMissing();
-  } else if (!unloading) {
-    logLine("settings dialog opened");
-    runSettingsDialog();
-    logLine("settings dialog closed");
+  if (!thread.unloading) {
+    if (module.state.status.load() == RogerWilcoMissing)
+      showLoggedErrorBox(module.log, kRogerWilcoMissingMessage);
+    else
+      showSettingsDialog(module);
   }
 
-  if (savedWord == 0) {
+  if (thread.savedWord == 0) {
     const std::uint16_t zero = 0;
-    SimIpc::write(kControlWordOffset, 2, &zero, error);
-    SimIpc::process(error);
+    module.simulator.write(kControlWordOffset, 2, &zero, error);
+    module.simulator.process(error);
   }
-  dialogThreadId = 0;
-  state.dialogShowing = 0;
+  thread.threadId = 0;
+  module.state.dialogShowing = 0;
 }
 
-void resetDialogThread() {
-  unloading = false;
-  savedWord = 0;
-}
-
-void closeDialogForUnload() {
-  unloading = true;
-  endSettingsDialogForUnload();
-  if (DWORD thread = dialogThreadId.load()) EnumThreadWindows(thread, &closeWindow, 0);
+void closeDialogForUnload(Module& module) {
+  module.dialogThread.unloading = true;
+  endSettingsDialogForUnload(module.settingsDialog);
+  if (DWORD thread = module.dialogThread.threadId.load()) EnumThreadWindows(thread, &closeWindow, 0);
 }
 
 }  // namespace hv

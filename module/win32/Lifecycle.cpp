@@ -1,25 +1,22 @@
 // Start-up runs once on the simulator's thread after the module is loaded: simulator
 // folder, configuration, remote control or the local voice program, then the two feed
-// threads and the worker loop. Shutdown wakes and joins every thread before it returns,
-// then releases the station tables.
+// threads and the worker loop. Shutdown wakes and joins every thread, then destroys the
+// module object with its station tables.
 #include "module/win32/Lifecycle.h"
 
 #include <windows.h>
 
+#include <atomic>
+#include <memory>
 #include <vector>
 
 #include "common/portable/ErrorMessages.h"
 #include "common/portable/RemoteCommand.h"
-#include "common/win32/LogWriter.h"
 #include "common/win32/RogerWilco.h"
 #include "common/win32/ScopedWin.h"
-#include "dialog/win32/SettingsDialog.h"
 #include "feed/win32/FeedThreads.h"
-#include "module/win32/Configuration.h"
-#include "module/win32/DialogThread.h"
 #include "module/win32/LoggedErrorBox.h"
-#include "module/win32/ModuleThreads.h"
-#include "module/win32/SimulatorLink.h"
+#include "module/win32/Module.h"
 #include "module/win32/WorkerLoop.h"
 #include "voice/win32/CommandDelivery.h"
 #include "voice/win32/RemoteSender.h"
@@ -38,6 +35,10 @@ constexpr std::chrono::milliseconds kJoinBound{10000};
 // The log writer gets what is left of unload's time: its queue holds at most a few
 // hundred kilobytes, which a disk takes in milliseconds.
 constexpr std::chrono::milliseconds kLogFlushBound{100};
+
+// The module object of the current load, from start-up to shutdown: the one piece of
+// state outside it, through which the exports find it.
+std::atomic<Module*> loadedModule{nullptr};
 
 // The simulator folder from the registry, whole (it is not cut at 255 characters, so a
 // long installation path works); empty when the key or the value is missing.
@@ -74,21 +75,28 @@ bool fileCanBeOpened(const std::string& path) {
 
 }  // namespace
 
+ExportTarget* exportTarget() {
+  Module* module = loadedModule.load();
+  return module ? &module->exports : nullptr;
+}
+
 void startModule() {
-  ModuleState& state = moduleState();
+  Module* module = new Module;
+  loadedModule = module;
+  ModuleState& state = module->state;
+  LogWriter& log = module->log;
   state.simFolder = readSimulatorFolder();
-  readLogSetting(state, profileFiles());
-  if (state.logEnabled.load() != 0) openLog(state.logPath);
-  readConfiguration(state);
-  logLine(startupLine(state));
-  state.deliverCommand = &deliverVoiceCommand;
-  allowSettingsDialog();
+  readLogSetting(state, profileFiles(log));
+  if (state.logEnabled.load() != 0) log.open(state.logPath);
+  readConfiguration(state, log);
+  log.write(startupLine(state));
+  state.deliverCommand = [module](const char* text) { deliverCommandText(module->state, module->log, text); };
 
   if (state.remoteMode) {
     if (SendRemoteCommand(state.remoteAddress, kHeartbeatText)) {
       // The voice program runs on the other computer; it is not looked for here.
     } else {
-      showLoggedErrorBox(kRemoteFailureMessage);
+      showLoggedErrorBox(log, kRemoteFailureMessage);
       state.remoteMode = 0;
     }
   }
@@ -96,45 +104,49 @@ void startModule() {
     state.rogerWilcoPath = readRogerWilcoPath();
     if (state.rogerWilcoPath.empty() || !fileCanBeOpened(state.rogerWilcoPath)) {
       state.status = RogerWilcoMissing;
-      logLine("RogerWilco not found at \"" + state.rogerWilcoPath + "\": the module stays idle");
-      showLoggedErrorBox(kRogerWilcoMissingMessage);
+      log.write("RogerWilco not found at \"" + state.rogerWilcoPath + "\": the module stays idle");
+      showLoggedErrorBox(log, kRogerWilcoMissingMessage);
       return;
     }
-    logLine("RogerWilco: " + state.rogerWilcoPath);
+    log.write("RogerWilco: " + state.rogerWilcoPath);
   }
 
-  startModuleThread(&VatsimFeedThread);
-  startModuleThread(&IvaoFeedThread);
-  startModuleThread(&WorkerLoop);
+  module->threads.start([module] { VatsimFeedThread(module->state, module->vatsimDownloads, module->log); });
+  module->threads.start([module] { IvaoFeedThread(module->state, module->ivaoDownloads, module->log); });
+  module->threads.start([module] { WorkerLoop(*module); });
   state.status = Waiting;
 }
 
 void stopModule() {
   const DWORD started = GetTickCount();
-  ModuleState& state = moduleState();
-  logLine("shutting down");
-  closeDialogForUnload();
+  std::unique_ptr<Module> module(loadedModule.exchange(nullptr));
+  if (!module) return;
+  ModuleState& state = module->state;
+  LogWriter& log = module->log;
+  log.write("shutting down");
+  closeDialogForUnload(*module);
   state.vatsimFeedStop = 1;
   state.ivaoFeedStop = 1;
   state.workerStop = 1;
-  abortFeedDownloads();
-  // A thread that did not end in time keeps its stop flag and the state it works on:
-  // resetting them under it would let it run on for good.
-  if (!joinModuleThreads(kJoinBound)) {
-    logLine("shutdown gave up waiting for a thread after " + std::to_string(GetTickCount() - started) + " ms");
-    closeLog(kLogFlushBound);
+  module->vatsimDownloads.abort();
+  module->ivaoDownloads.abort();
+  // A thread that did not end in time still works on the module object, and a batch the
+  // simulator did not answer may still be written into its buffer: the object is then
+  // left alive for good rather than freed under them.
+  if (!module->threads.join(kJoinBound)) {
+    log.write("shutdown gave up waiting for a thread after " + std::to_string(GetTickCount() - started) + " ms");
+    log.close(kLogFlushBound);
+    module.release();
     return;
   }
-
-  // No thread of the module uses the tables or the IPC client any more. The client is
-  // closed without a word to the simulator, so that a new load of a module image that
-  // stayed mapped connects afresh.
-  resetSimulatorLink();
-  releaseSettingsDialog();
-  logLine("shut down in " + std::to_string(GetTickCount() - started) + " ms");
-  closeLog(kLogFlushBound);
-  StationTableGuard guard(state.tableLock);
-  resetModuleState(state);
+  if (!module->simulator.serverDone()) {
+    log.write("the simulator still holds a batch: the module's memory is left to it");
+    log.close(kLogFlushBound);
+    module.release();
+    return;
+  }
+  log.write("shut down in " + std::to_string(GetTickCount() - started) + " ms");
+  log.close(kLogFlushBound);
 }
 
 }  // namespace hv

@@ -1,17 +1,14 @@
-// Start-up and shutdown of the module, and the one ModuleState they manage.
+// Start-up and shutdown of the module, and the one pointer to the module object of the
+// current load.
 #pragma once
-
-#include "records/portable/ModuleState.h"
 
 namespace hv {
 
-// The module-wide state of this process.
-ModuleState& moduleState();
-
-// Runs the start-up sequence on the simulator's thread.
+// Runs the start-up sequence on the simulator's thread: makes the module object and
+// starts its threads.
 void startModule();
 // Ends every thread the module started, waiting no longer than they need to wake up,
-// and releases the station tables. Returns only when nothing of the module runs.
+// then destroys the module object. Returns only when nothing of the module runs.
 void stopModule();
 
 }  // namespace hv

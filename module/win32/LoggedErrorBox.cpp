@@ -3,15 +3,14 @@
 #include <string>
 
 #include "common/win32/ErrorBox.h"
-#include "common/win32/LogWriter.h"
 
 namespace hv {
 
-void showLoggedErrorBox(const char* message) {
+void showLoggedErrorBox(LogWriter& log, const char* message) {
   std::string line = std::string("box shown: ") + message;
   for (char& c : line)
     if (c == '\r' || c == '\n') c = ' ';
-  logLine(line);
+  log.write(line);
   showErrorBox(message);
 }
 

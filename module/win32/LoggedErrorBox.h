@@ -2,8 +2,10 @@
 // shows what they were told.
 #pragma once
 
+#include "common/win32/LogWriter.h"
+
 namespace hv {
 
-void showLoggedErrorBox(const char* message);
+void showLoggedErrorBox(LogWriter& log, const char* message);
 
 }  // namespace hv

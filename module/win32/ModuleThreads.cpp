@@ -4,57 +4,51 @@
 // and the worker loop may be blocked in a SendMessage to the simulator's IPC window.
 #include "module/win32/ModuleThreads.h"
 
-#include <windows.h>
-
 #include <algorithm>
+#include <memory>
 #include <mutex>
-#include <vector>
-
-#include "common/win32/CriticalSection.h"
 
 namespace hv {
 
 namespace {
 
-CriticalSection threadsMutex;
-std::vector<HANDLE> threads;  // started and not yet seen to end
-
-DWORD WINAPI runThreadBody(void* body) {
-  reinterpret_cast<ThreadBody>(body)();
+DWORD WINAPI runThreadBody(void* parameter) {
+  std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(parameter));
+  (*body)();
   return 0;
-}
-
-// Closes the handles of threads that have ended; returns the ones still running.
-std::vector<HANDLE> pruneEndedThreads() {
-  std::lock_guard<CriticalSection> lock(threadsMutex);
-  auto ended = [](HANDLE h) {
-    if (WaitForSingleObject(h, 0) != WAIT_OBJECT_0) return false;
-    CloseHandle(h);
-    return true;
-  };
-  threads.erase(std::remove_if(threads.begin(), threads.end(), ended), threads.end());
-  return threads;
 }
 
 }  // namespace
 
-bool startModuleThread(ThreadBody body) {
-  std::lock_guard<CriticalSection> lock(threadsMutex);
-  HANDLE thread = CreateThread(nullptr, 0, &runThreadBody, reinterpret_cast<void*>(body), 0, nullptr);
+bool ModuleThreads::start(std::function<void()> body) {
+  std::lock_guard<CriticalSection> lock(mutex_);
+  auto parameter = std::make_unique<std::function<void()>>(std::move(body));
+  HANDLE thread = CreateThread(nullptr, 0, &runThreadBody, parameter.get(), 0, nullptr);
   if (!thread) return false;
-  threads.push_back(thread);
+  parameter.release();  // the thread owns it now
+  running_.emplace_back(thread);
   return true;
 }
 
-bool joinModuleThreads(std::chrono::milliseconds within) {
+// Closes the handles of threads that have ended; returns the ones still running.
+std::vector<HANDLE> ModuleThreads::pruneEnded() {
+  std::lock_guard<CriticalSection> lock(mutex_);
+  auto ended = [](const ScopedKernelHandle& thread) { return WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0; };
+  running_.erase(std::remove_if(running_.begin(), running_.end(), ended), running_.end());
+  std::vector<HANDLE> running;
+  for (const ScopedKernelHandle& thread : running_) running.push_back(thread.get());
+  return running;
+}
+
+bool ModuleThreads::join(std::chrono::milliseconds within) {
   auto deadline = std::chrono::steady_clock::now() + within;
   for (;;) {
     // Answers the messages sent to this thread, also once every thread has ended: a batch
     // whose sender stopped waiting for the reply may still be queued here, and it must be
-    // served while the buffer it points into is still loaded.
+    // served while the buffer it points into is still there.
     MSG msg;
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    std::vector<HANDLE> running = pruneEndedThreads();
+    std::vector<HANDLE> running = pruneEnded();
     if (running.empty()) return true;
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;

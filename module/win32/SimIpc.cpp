@@ -9,23 +9,23 @@
 #include "common/win32/CriticalSection.h"
 #include "module/portable/SimClient.h"
 
-namespace hv::SimIpc {
+namespace hv {
 
 namespace {
 
 constexpr char kServerClass[] = "UIPCMAIN";
 // How long a new batch waits for the server to finish one that timed out.
 constexpr DWORD kSettleWaitMs = 100;
+constexpr DWORD kReplyTimeoutMs = static_cast<DWORD>(kSimReplyTimeout.count());
 
-constexpr DWORD kReplyTimeoutMs = static_cast<DWORD>(kReplyTimeout.count());
-// Set when a batch was not answered in time and may still be in the hands of the
-// server window kept beside it.
-std::atomic<bool> batchWithServer{false};
-std::atomic<HWND> batchServer{nullptr};
+std::uintptr_t findServerWindow(void*) {
+  return reinterpret_cast<std::uintptr_t>(FindWindowA(kServerClass, nullptr));
+}
 
-std::uintptr_t findServer(void*) { return reinterpret_cast<std::uintptr_t>(FindWindowA(kServerClass, nullptr)); }
+}  // namespace
 
-std::intptr_t sendBatch(void*, std::uintptr_t server, unsigned char* buffer, std::uint32_t length) {
+std::intptr_t sendBatchMessage(void* context, std::uintptr_t server, unsigned char* buffer, std::uint32_t length) {
+  SimIpcClient& client = *static_cast<SimIpcClient*>(context);
   HWND window = reinterpret_cast<HWND>(server);
   DWORD_PTR reply = 0;
   if (SendMessageTimeoutA(window, kSimIpcMessage, length, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
@@ -33,97 +33,81 @@ std::intptr_t sendBatch(void*, std::uintptr_t server, unsigned char* buffer, std
     // Timed out, or the window is gone. A message that reached the window procedure may
     // still fill the buffer later.
     if (IsWindow(window)) {
-      batchServer = window;
-      batchWithServer = true;
+      client.batchServer_ = window;
+      client.batchWithServer_ = true;
     }
     return 0;
   }
   return static_cast<std::intptr_t>(reply);
 }
 
-SimClient& client() {
-  static SimClient instance(SimServerLink{&findServer, &sendBatch, nullptr});
-  return instance;
-}
-
-// The batch lock: held by one thread from its first queued record to the end of its
-// process(). It knows its holder, so that the holder's further records go in at once.
-CriticalSection batchMutex;
-std::atomic<DWORD> batchHolder{0};
+SimIpcClient::SimIpcClient() : client_(SimServerLink{&findServerWindow, &sendBatchMessage, this}) {}
 
 // Returns false when this thread held the lock already.
-bool takeBatch() {
-  if (batchHolder.load() == GetCurrentThreadId()) return false;
-  batchMutex.lock();
-  batchHolder = GetCurrentThreadId();
+bool SimIpcClient::takeBatch() {
+  if (batchHolder_.load() == GetCurrentThreadId()) return false;
+  batchMutex_.lock();
+  batchHolder_ = GetCurrentThreadId();
   return true;
 }
 
-void giveBatch() {
-  if (batchHolder.load() != GetCurrentThreadId()) return;
-  batchHolder = 0;
-  batchMutex.unlock();
+void SimIpcClient::giveBatch() {
+  if (batchHolder_.load() != GetCurrentThreadId()) return;
+  batchHolder_ = 0;
+  batchMutex_.unlock();
 }
 
 // Sent messages are handled in the order they arrive: once the server has answered a
 // message sent now, it has finished with any earlier batch.
-bool serverSettled() {
-  if (!batchWithServer) return true;
-  HWND window = batchServer.load();
+bool SimIpcClient::serverDone() {
+  if (!batchWithServer_) return true;
+  HWND window = batchServer_.load();
   DWORD_PTR ignored = 0;
   DWORD wait = kReplyTimeoutMs < kSettleWaitMs ? kReplyTimeoutMs : kSettleWaitMs;
   if (!IsWindow(window) || SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, wait, &ignored) != 0)
-    batchWithServer = false;
-  return !batchWithServer;
+    batchWithServer_ = false;
+  return !batchWithServer_;
 }
 
 // The first record of a batch must not go into a buffer the server may still fill.
-bool mayStartBatch(std::uint32_t& error) {
-  if (!client().batchEmpty() || serverSettled()) return true;
+bool SimIpcClient::mayStartBatch(std::uint32_t& error) {
+  if (!client_.batchEmpty() || serverDone()) return true;
   error = kSimNoReply;
   return false;
 }
 
 template <typename Queue>
-bool queue(std::uint32_t& error, Queue queueRecord) {
+bool SimIpcClient::queue(std::uint32_t& error, Queue queueRecord) {
   takeBatch();
   bool queued = mayStartBatch(error) && queueRecord();
-  if (client().batchEmpty()) giveBatch();
+  if (client_.batchEmpty()) giveBatch();
   return queued;
 }
 
-}  // namespace
-
-bool open(std::uint16_t requestedVersion, std::uint32_t& error, void* buffer, std::uint32_t size) {
+bool SimIpcClient::open(std::uint16_t requestedVersion, std::uint32_t& error, void* buffer, std::uint32_t size) {
   bool took = takeBatch();
   bool opened = false;
-  if (!client().isOpen() && !serverSettled())
+  if (!client_.isOpen() && !serverDone())
     error = kSimNoReply;
   else
-    opened = client().open(requestedVersion, error, buffer, size);
+    opened = client_.open(requestedVersion, error, buffer, size);
   if (took) giveBatch();
   return opened;
 }
 
-bool read(std::uint32_t offset, std::uint32_t size, void* destination, std::uint32_t& error) {
-  return queue(error, [&] { return client().read(offset, size, destination, error); });
+bool SimIpcClient::read(std::uint32_t offset, std::uint32_t size, void* destination, std::uint32_t& error) {
+  return queue(error, [&] { return client_.read(offset, size, destination, error); });
 }
 
-bool write(std::uint32_t offset, std::uint32_t size, const void* source, std::uint32_t& error) {
-  return queue(error, [&] { return client().write(offset, size, source, error); });
+bool SimIpcClient::write(std::uint32_t offset, std::uint32_t size, const void* source, std::uint32_t& error) {
+  return queue(error, [&] { return client_.write(offset, size, source, error); });
 }
 
-bool process(std::uint32_t& error) {
+bool SimIpcClient::process(std::uint32_t& error) {
   takeBatch();
-  bool done = client().process(error);
+  bool done = client_.process(error);
   giveBatch();
   return done;
 }
 
-void close() {
-  takeBatch();
-  client().close();
-  giveBatch();
-}
-
-}  // namespace hv::SimIpc
+}  // namespace hv

@@ -3,8 +3,6 @@
 
 #include "module/portable/SimBatch.h"
 #include "module/portable/SimConversions.h"
-#include "module/win32/DialogThread.h"
-#include "module/win32/SimIpc.h"
 
 namespace hv {
 
@@ -16,32 +14,27 @@ constexpr std::uint32_t kLongitudeOffset = 0x0568;
 
 }  // namespace
 
-bool readSimulator(SimReading& reading) {
+bool readSimulator(SimIpcClient& simulator, SimReading& reading) {
   std::uint16_t com1 = 0;
   std::uint64_t latitude = 0, longitude = 0;
   std::uint32_t error = 0;
-  bool queued = SimIpc::read(kCom1Offset, 2, &com1, error) && SimIpc::read(kLatitudeOffset, 8, &latitude, error) &&
-                SimIpc::read(kLongitudeOffset, 8, &longitude, error);
+  bool queued = simulator.read(kCom1Offset, 2, &com1, error) && simulator.read(kLatitudeOffset, 8, &latitude, error) &&
+                simulator.read(kLongitudeOffset, 8, &longitude, error);
   // Whatever was queued is processed, which also ends this thread's batch.
-  if (!SimIpc::process(error) || !queued) return false;
+  if (!simulator.process(error) || !queued) return false;
   reading.frequency = frequencyFromBcd(com1);
   reading.latitude = latitudeFromFixed(latitude);
   reading.longitude = longitudeFromFixed(longitude);
   return true;
 }
 
-std::uint32_t tuneCom1(std::uint16_t frequency) {
+std::uint32_t tuneCom1(SimIpcClient& simulator, std::uint16_t frequency) {
   std::uint16_t bcd = 0;
   if (!bcdFromFrequency(frequency, bcd)) return kSimEmptyBatch;
   std::uint32_t error = 0;
-  if (!SimIpc::write(kCom1Offset, 2, &bcd, error)) return error;
-  SimIpc::process(error);
+  if (!simulator.write(kCom1Offset, 2, &bcd, error)) return error;
+  simulator.process(error);
   return error;
-}
-
-void resetSimulatorLink() {
-  SimIpc::close();
-  resetDialogThread();
 }
 
 }  // namespace hv

@@ -13,13 +13,11 @@
 #include <optional>
 
 #include "common/portable/RemoteCommand.h"
-#include "common/win32/LogWriter.h"
 #include "module/portable/DecisionLog.h"
 #include "module/portable/SimBatch.h"
 #include "module/portable/SimConversions.h"
 #include "module/win32/DialogThread.h"
-#include "module/win32/Lifecycle.h"
-#include "module/win32/SimIpc.h"
+#include "module/win32/Module.h"
 #include "module/win32/SimulatorLink.h"
 #include "voice/portable/StationSelection.h"
 #include "voice/portable/VoiceCommands.h"
@@ -40,10 +38,7 @@ constexpr std::chrono::milliseconds kPeriod{500};
 std::uint32_t entryOffset(int slot) { return kKeyTableOffset + 4 * static_cast<std::uint32_t>(slot); }
 std::uint32_t activationOffset(int slot) { return entryOffset(slot) + 3; }
 
-// The batch buffer outlives the loop: the client keeps it until the module is unloaded,
-// and a dialog thread may still send its last batch after the loop has ended.
-alignas(8) unsigned char workerBatchBuffer[1024];
-static_assert(sizeof workerBatchBuffer >= 16 + 4 * kKeyTableEntries + 4, "the table read must fit");
+static_assert(sizeof Module::batchBuffer >= 16 + 4 * kKeyTableEntries + 4, "the table read must fit");
 
 struct Registration {
   int menuSlot = -1;
@@ -66,36 +61,38 @@ int firstFreeEntry(const std::uint32_t (&table)[kKeyTableEntries], int from) {
 
 // Once, in the cycle that connects. A failed table read leaves the copy all zero; a
 // failed registration batch is not repeated.
-void registerEntries(const ModuleState& state, Registration& reg) {
+void registerEntries(Module& module, Registration& reg) {
+  SimIpcClient& simulator = module.simulator;
+  const ModuleState& state = module.state;
   std::uint32_t error = 0;
-  SimIpc::read(kKeyTableOffset, sizeof reg.table, reg.table, error);
-  SimIpc::process(error);
+  simulator.read(kKeyTableOffset, sizeof reg.table, reg.table, error);
+  simulator.process(error);
 
   int menu = firstFreeEntry(reg.table, 0);
   if (menu < 0) {
-    logLine("no free key-table entry: neither menu entry nor hot key registered");
+    module.log.write("no free key-table entry: neither menu entry nor hot key registered");
     return;
   }
   reg.menuSlot = menu;
   unsigned char record[1 + sizeof kMenuText];  // slot, text, NUL
   record[0] = static_cast<unsigned char>(menu);
   std::memcpy(record + 1, kMenuText, sizeof kMenuText);
-  SimIpc::write(entryOffset(menu), 4, &kMenuEntryValue, error);
-  SimIpc::write(kMenuRecordOffset, sizeof record, record, error);
-  const bool menuRegistered = SimIpc::process(error);
-  logLine(std::string("menu entry ") + (menuRegistered ? "registered" : "registration failed") +
+  simulator.write(entryOffset(menu), 4, &kMenuEntryValue, error);
+  simulator.write(kMenuRecordOffset, sizeof record, record, error);
+  const bool menuRegistered = simulator.process(error);
+  module.log.write(std::string("menu entry ") + (menuRegistered ? "registered" : "registration failed") +
           " in key-table entry " + std::to_string(menu));
 
   int key = firstFreeEntry(reg.table, menu + 1);
   if (key < 0) {
-    logLine("no free key-table entry for the hot key");
+    module.log.write("no free key-table entry for the hot key");
     return;
   }
   reg.keySlot = key;
   std::uint32_t keyEntry = hotKeyEntryValue(state.hotKeyCode, state.hotKeyModifier);
-  SimIpc::write(entryOffset(key), 4, &keyEntry, error);
-  const bool keyRegistered = SimIpc::process(error);
-  logLine("hot key " + std::to_string(state.hotKeyCode) + "," + std::to_string(state.hotKeyModifier) +
+  simulator.write(entryOffset(key), 4, &keyEntry, error);
+  const bool keyRegistered = simulator.process(error);
+  module.log.write("hot key " + std::to_string(state.hotKeyCode) + "," + std::to_string(state.hotKeyModifier) +
           (keyRegistered ? " registered" : " registration failed") + " in key-table entry " + std::to_string(key));
 }
 
@@ -106,38 +103,40 @@ std::optional<std::chrono::seconds> currentTableAge(const ModuleState& state) {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - feed.installedAt);
 }
 
-void watchEntries(ModuleState& state, const Registration& reg) {
+void watchEntries(Module& module, const Registration& reg) {
   if (reg.menuSlot < 0) return;
+  SimIpcClient& simulator = module.simulator;
   std::uint32_t error = 0;
   const unsigned char menuKey[2] = {0xFF, 0xFF};
   std::uint8_t menuActivation = 0, keyActivation = 0;
-  SimIpc::write(entryOffset(reg.menuSlot), 2, menuKey, error);
-  SimIpc::read(activationOffset(reg.menuSlot), 1, &menuActivation, error);
-  if (reg.keySlot >= 0) SimIpc::read(activationOffset(reg.keySlot), 1, &keyActivation, error);
-  SimIpc::process(error);
+  simulator.write(entryOffset(reg.menuSlot), 2, menuKey, error);
+  simulator.read(activationOffset(reg.menuSlot), 1, &menuActivation, error);
+  if (reg.keySlot >= 0) simulator.read(activationOffset(reg.keySlot), 1, &keyActivation, error);
+  simulator.process(error);
   if (menuActivation == 0 && keyActivation == 0) return;
 
   // An activation while the dialog is open is cleared without effect.
-  if (state.dialogShowing.load() == 0) startDialogThread(state);
+  if (module.state.dialogShowing.load() == 0) startDialogThread(module);
   const std::uint8_t zero = 0;
-  SimIpc::write(activationOffset(reg.menuSlot), 1, &zero, error);
-  if (reg.keySlot >= 0) SimIpc::write(activationOffset(reg.keySlot), 1, &zero, error);
-  SimIpc::process(error);
+  simulator.write(activationOffset(reg.menuSlot), 1, &zero, error);
+  if (reg.keySlot >= 0) simulator.write(activationOffset(reg.keySlot), 1, &zero, error);
+  simulator.process(error);
 }
 
-void noteSimulatorAnswer(LoggedState& logged, bool answers) {
+void noteSimulatorAnswer(LogWriter& log, LoggedState& logged, bool answers) {
   if (answers == logged.simulatorAnswers) return;
   logged.simulatorAnswers = answers;
-  logLine(answers ? "the simulator IPC server answers again" : "the simulator IPC server does not answer");
+  log.write(answers ? "the simulator IPC server answers again" : "the simulator IPC server does not answer");
 }
 
 // Selection decides under the lock; its command is delivered after the lock is released, so
 // that a process start or a datagram never holds up a thread that waits for the lock.
-void readAndSelect(ModuleState& state, LoggedState& logged) {
+void readAndSelect(Module& module, LoggedState& logged) {
+  ModuleState& state = module.state;
   if (state.dialogShowing.load() != 0) return;
   SimReading reading;
-  const bool answered = readSimulator(reading);
-  noteSimulatorAnswer(logged, answered);
+  const bool answered = readSimulator(module.simulator, reading);
+  noteSimulatorAnswer(module.log, logged, answered);
   if (!answered) return;
   std::string decisionLine;
   {
@@ -153,37 +152,37 @@ void readAndSelect(ModuleState& state, LoggedState& logged) {
       }
     }
   }
-  if (!decisionLine.empty()) logLine(decisionLine);
+  if (!decisionLine.empty()) module.log.write(decisionLine);
   DeliverPendingCommand(state);
 }
 
-void sendHeartbeat(const ModuleState& state, LoggedState& logged) {
-  const bool sent = SendRemoteCommand(state.remoteAddress, kHeartbeatText);
+void sendHeartbeat(Module& module, LoggedState& logged) {
+  const std::string& address = module.state.remoteAddress;
+  const bool sent = SendRemoteCommand(address, kHeartbeatText);
   if (sent == logged.heartbeatSent) return;
   logged.heartbeatSent = sent;
-  logLine(sent ? "heartbeats reach the network again" : "heartbeat to " + state.remoteAddress + " could not be sent");
+  module.log.write(sent ? "heartbeats reach the network again" : "heartbeat to " + address + " could not be sent");
 }
 
 }  // namespace
 
-void WorkerLoop() {
-  ModuleState& state = moduleState();
+void WorkerLoop(Module& module) {
   std::uint32_t connection = kNotConnected;
   Registration registration;
   LoggedState logged;
   do {
-    if (state.remoteMode.load() != 0) sendHeartbeat(state, logged);
+    if (module.state.remoteMode.load() != 0) sendHeartbeat(module, logged);
     if (connection != 0) {
-      SimIpc::open(0, connection, workerBatchBuffer, sizeof workerBatchBuffer);
+      module.simulator.open(0, connection, module.batchBuffer, sizeof module.batchBuffer);
       if (connection == 0) {
-        logLine("connected to the simulator IPC server");
-        registerEntries(state, registration);
+        module.log.write("connected to the simulator IPC server");
+        registerEntries(module, registration);
       }
     } else {
-      readAndSelect(state, logged);
-      watchEntries(state, registration);
+      readAndSelect(module, logged);
+      watchEntries(module, registration);
     }
-  } while (!sleepUnlessStopped(kPeriod, state.workerStop));
+  } while (!sleepUnlessStopped(kPeriod, module.state.workerStop));
 }
 
 }  // namespace hv

@@ -4,6 +4,8 @@
 
 namespace hv {
 
-void WorkerLoop();
+struct Module;
+
+void WorkerLoop(Module& module);
 
 }  // namespace hv

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "records/portable/AtcStation.h"
@@ -29,7 +30,7 @@ struct CurrentTable {
 
 // How a voice-program command text leaves the module: started locally or sent as a
 // datagram. The Win32 shell sets it at start-up; native tests record the texts.
-using CommandDelivery = void (*)(const char* text);
+using CommandDelivery = std::function<void(const char* text)>;
 
 struct ModuleState {
   // Settings
@@ -69,12 +70,7 @@ struct ModuleState {
   // The command that selection decided under tableLock, waiting for the worker to deliver
   // it once the lock is released (worker thread only).
   std::string pendingCommand;
-  CommandDelivery deliverCommand = nullptr;
+  CommandDelivery deliverCommand;
 };
-
-// Puts every field back to its value at load. The module's image can stay mapped
-// after unload while a download it abandoned winds down; a new load then finds the
-// state of the last run unless shutdown resets it.
-void resetModuleState(ModuleState& state);
 
 }  // namespace hv

@@ -6,27 +6,23 @@
 
 #include <string>
 
-#include "common/win32/LogWriter.h"
 #include "common/win32/RogerWilco.h"
-#include "module/win32/Lifecycle.h"
 #include "voice/win32/RemoteSender.h"
 
 namespace hv {
 
-void deliverCommandText(const ModuleState& state, const char* text) {
+void deliverCommandText(const ModuleState& state, LogWriter& log, const char* text) {
   const std::string quoted = std::string("\"") + text + "\"";
   if (state.remoteMode.load() != 0) {
     if (SendRemoteCommand(state.remoteAddress, text))
-      logLine("command " + quoted + " sent to " + state.remoteAddress);
+      log.write("command " + quoted + " sent to " + state.remoteAddress);
     else
-      logLine("command " + quoted + " could not be sent to " + state.remoteAddress);
+      log.write("command " + quoted + " could not be sent to " + state.remoteAddress);
   } else if (StartRogerWilco(state.rogerWilcoPath, text)) {
-    logLine("RogerWilco started with " + quoted);
+    log.write("RogerWilco started with " + quoted);
   } else {
-    logLine("RogerWilco could not be started with " + quoted + ": error " + std::to_string(GetLastError()));
+    log.write("RogerWilco could not be started with " + quoted + ": error " + std::to_string(GetLastError()));
   }
 }
-
-void deliverVoiceCommand(const char* text) { deliverCommandText(moduleState(), text); }
 
 }  // namespace hv

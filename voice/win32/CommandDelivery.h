@@ -2,6 +2,7 @@
 // datagram to the tray program on the computer that runs the voice program.
 #pragma once
 
+#include "common/win32/LogWriter.h"
 #include "records/portable/ModuleState.h"
 
 namespace hv {
@@ -9,9 +10,6 @@ namespace hv {
 // Remote mode: one datagram to remoteAddress; otherwise the voice program at
 // rogerWilcoPath is started with the text as its argument. The outcome goes to the log;
 // selection is not told.
-void deliverCommandText(const ModuleState& state, const char* text);
-
-// The same for the module's own state; start-up installs it as state.deliverCommand.
-void deliverVoiceCommand(const char* text);
+void deliverCommandText(const ModuleState& state, LogWriter& log, const char* text);
 
 }  // namespace hv
