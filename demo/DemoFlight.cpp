@@ -286,7 +286,7 @@ class Flight {
   }
 
   // Whether the observation shows the step's outcome; with exact, no further command either.
-  static bool shows(const Step& step, const Observation& seen, bool exact) {
+  bool shows(const Step& step, const Observation& seen, bool exact) const {
     if (seen.status != step.status || !seen.badStarts.empty()) return false;
     if (step.callsign && (!seen.haveRecord || field(seen.record.callsign, sizeof seen.record.callsign) != step.callsign))
       return false;

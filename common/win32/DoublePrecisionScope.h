@@ -11,6 +11,10 @@
 
 namespace hv {
 
+// Bits 8 and 9 of the x87 control word: 00 single, 10 double, 11 extended precision.
+constexpr std::uint16_t kPrecisionMask = 0x0300;
+constexpr std::uint16_t kDoublePrecision = 0x0200;
+
 class DoublePrecisionScope {
  public:
   DoublePrecisionScope() {
@@ -29,9 +33,6 @@ class DoublePrecisionScope {
   DoublePrecisionScope& operator=(const DoublePrecisionScope&) = delete;
 
  private:
-  // Bits 8 and 9 of the x87 control word: 00 single, 10 double, 11 extended precision.
-  static constexpr std::uint16_t kPrecisionMask = 0x0300;
-  static constexpr std::uint16_t kDoublePrecision = 0x0200;
   std::uint16_t saved_ = 0;
 };
 

@@ -17,6 +17,9 @@ std::string_view Cut(std::string_view field, std::size_t limit) {
   return field.size() > limit ? field.substr(0, limit) : field;
 }
 
+// Colons that begin or end a field that is read: 1, 3-7, 18-20, 35, 36.
+constexpr std::uint64_t kWanted = (1ull << 1) | (0x1Full << 3) | (0x7ull << 18) | (0x3ull << 35);
+
 // The fields of a client line that the parser reads (1, 4-7, 19, 20 and 36), each up to
 // its next colon or the line's end; fields the line does not have are empty. Only the
 // colons that bound those fields are located; the others are just counted.
@@ -33,9 +36,6 @@ class LineFields {
   }
 
  private:
-  // Colons that begin or end a field that is read: 1, 3-7, 18-20, 35, 36.
-  static constexpr std::uint64_t kWanted = (1ull << 1) | (0x1Full << 3) | (0x7ull << 18) | (0x3ull << 35);
-
   const char* line_;
   const char* lineEnd_;
   const char* at_[kLastField + 1];  // at_[k]: the k-th colon, where kWanted has bit k

@@ -30,6 +30,9 @@ bool ShortDigits(std::string_view text, std::uint32_t& value) {
   return true;
 }
 
+constexpr long double kPowers[] = {1e0L, 1e1L, 1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,
+                                   1e8L, 1e9L, 1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L};
+
 // `digits` over 10^decimals (both exact, digits below 10^15), rounded to a double as sscanf
 // rounds it: correctly. The division is done in the x87 unit's long double, on every build,
 // so the 32-bit module and the native tests run the same code: it rounds the quotient once,
@@ -40,8 +43,6 @@ bool ShortDigits(std::string_view text, std::uint32_t& value) {
 // whose precision its graphics may lower to 24 bits, never reads the network files.)
 bool Quotient(std::uint64_t digits, int decimals, double& value) {
   static_assert(std::numeric_limits<long double>::digits == 64, "long double is the x87 extended format");
-  static const long double kPowers[] = {1e0L, 1e1L, 1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,
-                                        1e8L, 1e9L, 1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L};
   const long double quotient = static_cast<long double>(digits) / kPowers[decimals];
   std::uint64_t significand;
   std::memcpy(&significand, &quotient, sizeof significand);

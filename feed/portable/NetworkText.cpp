@@ -20,7 +20,7 @@ bool FindSection(std::string_view text, const char* header, std::size_t& linesSt
     if (static_cast<std::size_t>(cursor.LineEnd() - line) >= headerLength &&
         std::memcmp(line, header, headerLength) == 0) {
       cursor.Next();
-      linesStart = static_cast<std::size_t>(cursor.Line() - LineCursor::Bytes(text));
+      linesStart = static_cast<std::size_t>(cursor.Line() - TextBytes(text));
       return true;
     }
     if (cursor.AtEnd()) return false;

@@ -64,15 +64,15 @@ inline const char* PassLineEnd(const char* p, const char* end) {
   return p;
 }
 
+// A text's bytes; an empty text without storage reads as "".
+inline const char* TextBytes(std::string_view text) { return text.data() ? text.data() : ""; }
+
 // Walks the lines of a text from a given position.
 class LineCursor {
  public:
-  // A text's bytes; an empty text without storage reads as "".
-  static const char* Bytes(std::string_view text) { return text.data() ? text.data() : ""; }
-
   LineCursor(std::string_view text, std::size_t pos)
-      : end_(Bytes(text) + text.size()),
-        pos_(Bytes(text) + (pos < text.size() ? pos : text.size())),
+      : end_(TextBytes(text) + text.size()),
+        pos_(TextBytes(text) + (pos < text.size() ? pos : text.size())),
         lineEnd_(FindLineEnd(pos_, end_)) {}
 
   bool AtEnd() const { return pos_ == end_; }

@@ -87,7 +87,7 @@ bool LoadVoiceServers(std::string_view voiceText, std::vector<VoiceServer>& serv
   if (count == 0 || !FindSection(voiceText, "!VOICE SERVERS", start)) return true;
   LineCursor cursor(voiceText, start);
   for (std::uint32_t i = 0; i < count && !cursor.AtEnd(); ++i, cursor.Next()) {
-    const std::size_t line = static_cast<std::size_t>(cursor.Line() - LineCursor::Bytes(voiceText));
+    const std::size_t line = static_cast<std::size_t>(cursor.Line() - TextBytes(voiceText));
     VoiceServer server;
     CopyCut(GetField(voiceText, line, 1), server.address, sizeof server.address);
     CopyCut(GetField(voiceText, line, 3), server.name, sizeof server.name);
@@ -114,7 +114,7 @@ bool AssignVoiceChannels(std::string_view voiceText, AtcStation* stations, std::
   LineCursor cursor(voiceText, start);
   std::uint32_t i = 0;
   for (; i < clientCount && !cursor.AtEnd(); ++i, cursor.Next()) {
-    const std::size_t line = static_cast<std::size_t>(cursor.Line() - LineCursor::Bytes(voiceText));
+    const std::size_t line = static_cast<std::size_t>(cursor.Line() - TextBytes(voiceText));
     const Key callsign(GetField(voiceText, line, 2));
     if (callsign.Usable()) clients.push_back(ClientEntry{callsign, i, cursor.Line()});
   }
@@ -142,7 +142,7 @@ bool AssignVoiceChannels(std::string_view voiceText, AtcStation* stations, std::
         [](const ClientEntry& e, const Key& key) { return Compare(e.callsign, key) < 0; });
     if (client == clients.end() || Compare(client->callsign, callsign) != 0) continue;
 
-    const std::size_t line = static_cast<std::size_t>(client->line - LineCursor::Bytes(voiceText));
+    const std::size_t line = static_cast<std::size_t>(client->line - TextBytes(voiceText));
     const Key serverName(GetField(voiceText, line, 3));
     if (!serverName.Usable()) continue;
     auto server = std::lower_bound(

@@ -53,7 +53,7 @@ std::uint32_t SimBatch::queueRead(std::uint32_t offset, std::uint32_t size, void
     destinations_[reads_] = destination;
     reference = reads_ + 1;
   }
-  ++reads_;  // every read takes a slot, so the table can never overflow (see kMaxReads)
+  ++reads_;  // every read takes a slot, so the table can never overflow (see kSimMaxReads)
   unsigned char* at = start_ + used_;
   putWord(at, kSimReadKind);
   putWord(at + 4, offset);

@@ -49,11 +49,11 @@ constexpr std::uint16_t kSimClientWord = 0x044C;
 constexpr std::uint32_t kSimMinServerVersion = 0x19980005;
 constexpr std::uint16_t kSimVersionMarker = 0xFADE;
 
+// The most read records one batch can hold: zero-sized reads in the largest capacity.
+constexpr std::uint32_t kSimMaxReads = (kSimMaxCapacity - kSimTerminator) / kSimReadHeader;
+
 class SimBatch {
  public:
-  // The most read records one batch can hold: zero-sized reads in the largest capacity.
-  static constexpr std::uint32_t kMaxReads = (kSimMaxCapacity - kSimTerminator) / kSimReadHeader;
-
   // Takes the caller's buffer; the capacity is size, at most 32512. The batch is empty.
   void attach(unsigned char* buffer, std::uint32_t size);
   // Forgets the buffer.
@@ -90,7 +90,7 @@ class SimBatch {
   std::uint32_t capacity_ = 0;
   std::uint32_t sealedLength_ = 0;
   std::uint32_t reads_ = 0;
-  void* destinations_[kMaxReads] = {};
+  void* destinations_[kSimMaxReads] = {};
 };
 
 // Checks what the server answered to the opening batch: its version word (at 0x3304)
