@@ -41,5 +41,8 @@ using ScopedKernelHandle = ScopedHandle<HANDLE, &CloseHandle>;
 using ScopedRegKey = ScopedHandle<HKEY, &RegCloseKey>;
 // Fonts, bitmaps and the other GDI objects.
 using ScopedGdiObject = ScopedHandle<HGDIOBJ, &DeleteObject>;
+using ScopedIcon = ScopedHandle<HICON, &DestroyIcon>;
+// A menu loaded from resources, with its popups.
+using ScopedMenu = ScopedHandle<HMENU, &DestroyMenu>;
 
 }  // namespace hv

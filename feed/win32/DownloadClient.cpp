@@ -1,16 +1,15 @@
 #include "feed/win32/DownloadClient.h"
 
 #include <mutex>
-#include <utility>
 
 namespace hv {
 
 void CloseClient(DownloadClient& client) {
   std::lock_guard<CriticalSection> lock(client.mutex);
   client.closed = true;
-  if (client.request) InternetCloseHandle(std::exchange(client.request, nullptr));
-  if (client.connection) InternetCloseHandle(std::exchange(client.connection, nullptr));
-  if (client.session) InternetCloseHandle(std::exchange(client.session, nullptr));
+  client.request.reset();
+  client.connection.reset();
+  client.session.reset();
 }
 
 bool ClientClosed(DownloadClient& client) {
@@ -18,20 +17,18 @@ bool ClientClosed(DownloadClient& client) {
   return client.closed;
 }
 
-bool Adopt(DownloadClient& client, HINTERNET DownloadClient::*slot, HINTERNET handle) {
+bool Adopt(DownloadClient& client, ScopedInternetHandle DownloadClient::*slot, HINTERNET handle) {
+  ScopedInternetHandle adopted(handle);
   std::lock_guard<CriticalSection> lock(client.mutex);
-  if (client.closed) {
-    InternetCloseHandle(handle);
-    return false;
-  }
-  client.*slot = handle;
+  if (client.closed) return false;
+  client.*slot = std::move(adopted);
   return true;
 }
 
 void ReleaseDownloadHandles(DownloadClient& client) {
   std::lock_guard<CriticalSection> lock(client.mutex);
-  if (client.request) InternetCloseHandle(std::exchange(client.request, nullptr));
-  if (client.connection) InternetCloseHandle(std::exchange(client.connection, nullptr));
+  client.request.reset();
+  client.connection.reset();
 }
 
 }  // namespace hv

@@ -8,15 +8,18 @@
 #include <wininet.h>
 
 #include "common/win32/CriticalSection.h"
+#include "common/win32/ScopedWin.h"
 
 namespace hv {
 
-// One open WinInet client (see above).
+using ScopedInternetHandle = ScopedHandle<HINTERNET, &InternetCloseHandle>;
+
+// One open WinInet client (see above). The handles are guarded by the mutex.
 struct DownloadClient {
   CriticalSection mutex;
-  HINTERNET session = nullptr;     // InternetOpen, kept from download to download
-  HINTERNET connection = nullptr;  // InternetConnect, one download
-  HINTERNET request = nullptr;     // HttpOpenRequest, one download
+  ScopedInternetHandle session;     // InternetOpen, kept from download to download
+  ScopedInternetHandle connection;  // InternetConnect, one download
+  ScopedInternetHandle request;     // HttpOpenRequest, one download
   bool closed = false;
 };
 
@@ -25,7 +28,7 @@ void CloseClient(DownloadClient& client);
 bool ClientClosed(DownloadClient& client);
 // Hands a new handle to the client, where an abort can find it. Returns false (and closes
 // the handle) when the client was closed meanwhile.
-bool Adopt(DownloadClient& client, HINTERNET DownloadClient::*slot, HINTERNET handle);
+bool Adopt(DownloadClient& client, ScopedInternetHandle DownloadClient::*slot, HINTERNET handle);
 // Closes the download's request and connection unless an abort has closed them already.
 void ReleaseDownloadHandles(DownloadClient& client);
 

@@ -118,7 +118,7 @@ void RunTransferCalls(Transfer& transfer) {
   HINTERNET session = nullptr;
   {
     std::lock_guard<CriticalSection> lock(client.mutex);
-    if (!client.closed) session = client.session;
+    if (!client.closed) session = client.session.get();
   }
   if (session == nullptr) return Finish(transfer, false, kDownloadAbortedText);
 

@@ -49,7 +49,7 @@ bool StatusDownloader::Download(const std::string& url, std::string& result) {
     InternetSetStatusCallbackA(session, OnStatus);  // without it the client works all the same
     SetTimeouts(session, timeoutMs);
     client_ = std::make_shared<DownloadClient>();
-    client_->session = session;
+    client_->session.reset(session);
   }
 
   auto transfer = std::make_shared<Transfer>();

@@ -10,6 +10,7 @@
 #include "common/portable/RemoteCommand.h"
 #include "common/win32/ErrorBox.h"
 #include "common/win32/RogerWilco.h"
+#include "common/win32/Winsock.h"
 #include "remote/win32/Pelkorin.h"
 
 namespace hv {
@@ -23,8 +24,8 @@ bool FindRogerWilco(PelkorinState& pelkorin) {
 
 unsigned __stdcall CommandListener(void* pelkorinState) {
   PelkorinState& pelkorin = *static_cast<PelkorinState*>(pelkorinState);
-  WSADATA data;
-  if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
+  WinsockSession winsock;
+  if (!winsock.started()) {
     showErrorBox(kWinSockStartupErrorText);
     return 0;
   }
@@ -34,20 +35,17 @@ unsigned __stdcall CommandListener(void* pelkorinState) {
   local.sin_addr.s_addr = htonl(INADDR_ANY);
   local.sin_port = htons(kRemoteCommandPort);
 
-  SOCKET listener = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  if (listener == INVALID_SOCKET) {
+  UdpSocket listener;
+  if (!listener.valid()) {
     showErrorBox(kWinSockSocketErrorText);
-    WSACleanup();
     return 0;
   }
   // The voice program is started with inheritable handles; without this every copy it
   // runs would hold the port, and a restarted tray program could not bind it again.
-  SetHandleInformation(reinterpret_cast<HANDLE>(listener), HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(reinterpret_cast<HANDLE>(listener.get()), HANDLE_FLAG_INHERIT, 0);
 
-  if (bind(listener, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
+  if (bind(listener.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
     showErrorBox(kWinSockBindErrorText);
-    closesocket(listener);
-    WSACleanup();
     return 0;
   }
 
@@ -55,7 +53,7 @@ unsigned __stdcall CommandListener(void* pelkorinState) {
   while (pelkorin.stopRequested.load() == 0) {
     // A datagram longer than the buffer fails with WSAEMSGSIZE and is gone; one of 513
     // bytes fills the buffer and is refused by the classification.
-    int received = recv(listener, buffer, sizeof buffer, 0);
+    int received = recv(listener.get(), buffer, sizeof buffer, 0);
     if (received == SOCKET_ERROR || received <= 0) continue;
 
     ReceivedRemoteCommand datagram = classifyRemoteCommand(buffer, static_cast<std::size_t>(received));
@@ -64,9 +62,6 @@ unsigned __stdcall CommandListener(void* pelkorinState) {
       StartRogerWilco(pelkorin.rogerWilcoPath, std::string(datagram.text));
     pelkorin.contactSeen.store(1);
   }
-
-  closesocket(listener);
-  WSACleanup();
   return 0;
 }
 

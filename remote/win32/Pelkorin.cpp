@@ -6,6 +6,8 @@
 
 #include <process.h>
 
+#include <utility>
+
 #include "common/win32/ScopedWin.h"
 #include "remote/win32/CommandListener.h"
 #include "remote/win32/Pelkorin.h"
@@ -25,7 +27,7 @@ bool registerTrayWindowClass(PelkorinState& pelkorin) {
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = TrayWindowProc;
   windowClass.hInstance = pelkorin.instance;
-  windowClass.hIcon = pelkorin.panelIcon;
+  windowClass.hIcon = pelkorin.panelIcon.get();
   windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   windowClass.lpszClassName = kTrayWindowClass;
@@ -47,33 +49,29 @@ void releaseProgramResources(PelkorinState& pelkorin) {
     pelkorin.classRegistered = false;
   }
   if (pelkorin.mutex) {
-    ReleaseMutex(pelkorin.mutex);
-    CloseHandle(pelkorin.mutex);
-    pelkorin.mutex = nullptr;
+    ReleaseMutex(pelkorin.mutex.get());
+    pelkorin.mutex.reset();
   }
   if (pelkorin.trayIconAsked) deleteTrayIcon(pelkorin);
-  for (HICON* icon : {&pelkorin.contactIcon, &pelkorin.noContactIcon}) {
-    if (*icon) DestroyIcon(*icon);
-    *icon = nullptr;
-  }
+  // The process ends with ExitProcess, which runs no destructor: the icons go here.
+  pelkorin.contactIcon.reset();
+  pelkorin.noContactIcon.reset();
+  pelkorin.panelIcon.reset();
 }
 
 bool startUp(PelkorinState& pelkorin, HINSTANCE instance) {
   pelkorin.instance = instance;
 
-  HANDLE mutex = CreateMutexA(nullptr, TRUE, kPelkorinMutexName);
+  ScopedKernelHandle mutex(CreateMutexA(nullptr, TRUE, kPelkorinMutexName));
   if (!mutex) return false;
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {  // another Pelkorin runs: leave silently
-    CloseHandle(mutex);
-    return false;
-  }
-  pelkorin.mutex = mutex;
+  if (GetLastError() == ERROR_ALREADY_EXISTS) return false;  // another Pelkorin runs: leave silently
+  pelkorin.mutex = std::move(mutex);
 
   if (!FindRogerWilco(pelkorin)) return false;  // the message has been shown
 
-  pelkorin.contactIcon = loadIcon(pelkorin, IDI_PELKORIN_CONTACT, 16);
-  pelkorin.noContactIcon = loadIcon(pelkorin, IDI_PELKORIN_NO_CONTACT, 16);
-  pelkorin.panelIcon = loadIcon(pelkorin, IDI_PELKORIN_PANEL, 32);
+  pelkorin.contactIcon.reset(loadIcon(pelkorin, IDI_PELKORIN_CONTACT, 16));
+  pelkorin.noContactIcon.reset(loadIcon(pelkorin, IDI_PELKORIN_NO_CONTACT, 16));
+  pelkorin.panelIcon.reset(loadIcon(pelkorin, IDI_PELKORIN_PANEL, 32));
 
   if (!registerTrayWindowClass(pelkorin)) return false;
   // Without a listener the program still runs, showing no contact.
@@ -84,7 +82,7 @@ bool startUp(PelkorinState& pelkorin, HINSTANCE instance) {
   if (!pelkorin.mainWindow) return false;
 
   SetTimer(pelkorin.mainWindow, kTrayTimerId, kTrayTimerPeriodMs, nullptr);
-  addTrayIcon(pelkorin, pelkorin.noContactIcon);
+  addTrayIcon(pelkorin, pelkorin.noContactIcon.get());
   ShowWindow(pelkorin.mainWindow, SW_HIDE);
   UpdateWindow(pelkorin.mainWindow);
   return true;

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/win32/ScopedWin.h"
+
 namespace hv {
 
 constexpr char kPelkorinMutexName[] = "HALLVOXEN_MUTEX";
@@ -26,14 +28,14 @@ constexpr UINT kTrayTimerPeriodMs = 2000;
 struct PelkorinState {
   HINSTANCE instance = nullptr;
   HWND mainWindow = nullptr;
-  HANDLE mutex = nullptr;  // held (owned) while not null
+  ScopedKernelHandle mutex;  // held (owned) while not empty
   bool classRegistered = false;
   // NIM_ADD was asked for, whatever it answered: a shell busy at log-on can report a failed
   // add for an icon it then shows, so exit deletes the icon either way.
   bool trayIconAsked = false;
-  HICON contactIcon = nullptr;    // 108, 16x16
-  HICON noContactIcon = nullptr;  // 111, 16x16
-  HICON panelIcon = nullptr;      // 109, 32x32, the window class's icon
+  ScopedIcon contactIcon;    // 108, 16x16
+  ScopedIcon noContactIcon;  // 111, 16x16
+  ScopedIcon panelIcon;      // 109, 32x32, the window class's icon
   // Written once by FindRogerWilco before the listener starts, only read afterwards.
   std::string rogerWilcoPath;
   std::atomic<std::uint32_t> contactSeen{0};

@@ -36,9 +36,9 @@ NOTIFYICONDATAA trayRecord(const PelkorinState& pelkorin, HICON icon) {
 }
 
 void showPopupMenu(const PelkorinState& pelkorin, HWND window) {
-  HMENU menu = LoadMenuA(pelkorin.instance, MAKEINTRESOURCEA(IDM_PELKORIN_TRAY));
+  ScopedMenu menu(LoadMenuA(pelkorin.instance, MAKEINTRESOURCEA(IDM_PELKORIN_TRAY)));
   if (!menu) return;
-  HMENU popup = GetSubMenu(menu, 0);
+  HMENU popup = GetSubMenu(menu.get(), 0);  // destroyed with the menu
   if (popup) {
     SetMenuDefaultItem(popup, IDM_PELKORIN_ABOUT, FALSE);
     POINT cursor = {};
@@ -48,7 +48,6 @@ void showPopupMenu(const PelkorinState& pelkorin, HWND window) {
     TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, window, nullptr);
     SetForegroundWindow(window);
   }
-  DestroyMenu(menu);  // destroys the popup with it
 }
 
 }  // namespace
@@ -85,7 +84,7 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
       // Taking the flag and clearing it in one step: a datagram that arrives during
       // the tick counts for the next one.
-      modifyTrayIcon(pelkorin, pelkorin.contactSeen.exchange(0) ? pelkorin.contactIcon : pelkorin.noContactIcon);
+      modifyTrayIcon(pelkorin, (pelkorin.contactSeen.exchange(0) ? pelkorin.contactIcon : pelkorin.noContactIcon).get());
       return 0;
 
     case kTrayCallbackMessage:

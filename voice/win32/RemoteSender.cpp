@@ -9,42 +9,11 @@
 #include <cstring>
 
 #include "common/portable/RemoteCommand.h"
+#include "common/win32/Winsock.h"
 
 namespace hv {
 
 namespace {
-
-class WinsockSession {
- public:
-  WinsockSession() {
-    WSADATA data;
-    started_ = WSAStartup(MAKEWORD(1, 1), &data) == 0;
-  }
-  ~WinsockSession() {
-    if (started_) WSACleanup();
-  }
-  WinsockSession(const WinsockSession&) = delete;
-  WinsockSession& operator=(const WinsockSession&) = delete;
-  bool started() const { return started_; }
-
- private:
-  bool started_ = false;
-};
-
-class UdpSocket {
- public:
-  UdpSocket() : socket_(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {}
-  ~UdpSocket() {
-    if (valid()) closesocket(socket_);
-  }
-  UdpSocket(const UdpSocket&) = delete;
-  UdpSocket& operator=(const UdpSocket&) = delete;
-  bool valid() const { return socket_ != INVALID_SOCKET; }
-  SOCKET get() const { return socket_; }
-
- private:
-  SOCKET socket_;
-};
 
 // The destination address in network order, or false when it cannot be found. A dotted
 // address is used as it is: a reverse look-up would refuse LAN addresses without a
