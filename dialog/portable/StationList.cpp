@@ -46,7 +46,7 @@ std::string FormatStationLine(const StationRow& row) {
 
 StationList FillStationList(ModuleState& state, Network network) {
   StationList list;
-  const char* name = NetworkName(network);
+  const char* name = networkName(network);
   char text[64];
   StationTableGuard guard(state.tableLock);
   const NetworkFeed& feed = state.feeds[network];

@@ -124,13 +124,13 @@ void acceptAndClose(const SettingsDialog& dialog, HWND window) {
   const SaveConfiguration save = dialog.links.saveConfiguration;
   const char* activeBefore = state.active.load() != 0 ? "on" : "off";
   const char* rangeBefore = state.rangeCheck.load() != 0 ? "on" : "off";
-  const char* networkBefore = NetworkName(state.network.load());
+  const char* networkBefore = networkName(state.network.load());
   state.active = checked(window, IDC_ACTIVE) ? 1 : 0;
   state.rangeCheck = checked(window, IDC_RANGE_CHECK) ? 1 : 0;
   if (checked(window, IDC_VATSIM)) selectNetwork(state, Vatsim, save);
   if (checked(window, IDC_IVAO)) selectNetwork(state, Ivao, save);
   dialog.links.log.write("settings dialog OK: " + choiceText("control", activeBefore, state.active.load() != 0 ? "on" : "off") +
-          ", " + choiceText("network", networkBefore, NetworkName(state.network.load())) +
+          ", " + choiceText("network", networkBefore, networkName(state.network.load())) +
           ", " + choiceText("range check", rangeBefore, state.rangeCheck.load() != 0 ? "on" : "off"));
   EndDialog(window, IDOK);
 }

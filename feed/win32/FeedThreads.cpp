@@ -22,9 +22,9 @@ struct Feed {
   DownloadAbort& downloads;
   LogWriter& log;
 
-  NetworkFeed& data() const { return state.feeds[network]; }
-  const Flag& stopFlag() const { return network == Vatsim ? state.vatsimFeedStop : state.ivaoFeedStop; }
-  void note(const std::string& text) const { log.write(std::string(NetworkName(network)) + ": " + text); }
+  NetworkFeed& Data() const { return state.feeds[network]; }
+  const Flag& StopFlag() const { return network == Vatsim ? state.vatsimFeedStop : state.ivaoFeedStop; }
+  void Note(const std::string& text) const { log.write(std::string(networkName(network)) + ": " + text); }
 };
 
 // One pass each, on the calling thread. FetchStatusFile: true when the data URL(s) were
@@ -35,7 +35,7 @@ bool FetchStatusFile(const Feed& feed);
 bool FetchStationData(const Feed& feed);
 
 void RunFeed(const Feed& feed) {
-  NetworkFeed& data = feed.data();
+  NetworkFeed& data = feed.Data();
   const FeedTiming timing;
   data.loaded = 0;
   for (;;) {
@@ -47,7 +47,7 @@ void RunFeed(const Feed& feed) {
       data.attempted = 1;
       pause = PauseAfterPass(data, timing);
     }
-    if (sleepUnlessStopped(pause, feed.stopFlag())) return;
+    if (sleepUnlessStopped(pause, feed.StopFlag())) return;
   }
 }
 
@@ -63,11 +63,11 @@ std::string TableInUseNote(const NetworkFeed& feed) {
 bool DownloadOrRecordError(const Feed& feed, StatusDownloader& downloader, const std::string& url, std::string& text) {
   const DWORD started = GetTickCount();
   if (downloader.Download(url, text)) {
-    feed.note("downloaded " + url + ", " + std::to_string(text.size()) + " bytes in " +
+    feed.Note("downloaded " + url + ", " + std::to_string(text.size()) + " bytes in " +
               std::to_string(GetTickCount() - started) + " ms");
     return true;
   }
-  feed.note("download of " + url + " failed: " + downloader.statusText() + TableInUseNote(feed.data()));
+  feed.Note("download of " + url + " failed: " + downloader.statusText() + TableInUseNote(feed.Data()));
   SetFeedError(feed.state, feed.network, downloader.statusText());
   return false;
 }
@@ -80,7 +80,7 @@ int StationsWithVoice(const StationTable& table) {
 }
 
 bool FetchStatusFile(const Feed& feed) {
-  NetworkFeed& data = feed.data();
+  NetworkFeed& data = feed.Data();
   StatusDownloader downloader(&feed.downloads);
   downloader.reload = true;
   std::string text;
@@ -89,14 +89,14 @@ bool FetchStatusFile(const Feed& feed) {
   // name another file.
   std::string dataUrl;
   if (!FindKey(text, nullptr, "url0", dataUrl)) {
-    feed.note("the status file names no url0");
+    feed.Note("the status file names no url0");
     return false;
   }
   data.dataUrl = dataUrl;
   if (feed.network == Ivao) {
     std::string voiceUrl;
     if (!FindKey(text, nullptr, "url1", voiceUrl)) {
-      feed.note("the status file names no url1");
+      feed.Note("the status file names no url1");
       return false;
     }
     data.voiceUrl = voiceUrl;
@@ -106,7 +106,7 @@ bool FetchStatusFile(const Feed& feed) {
 }
 
 bool FetchStationData(const Feed& feed) {
-  NetworkFeed& data = feed.data();
+  NetworkFeed& data = feed.Data();
   StatusDownloader downloader(&feed.downloads);
   downloader.reload = true;
   std::string clients;
@@ -119,10 +119,10 @@ bool FetchStationData(const Feed& feed) {
   StationTable table;
   std::string_view voiceText(voice);
   if (!BuildStationTable(clients, feed.network == Ivao ? &voiceText : nullptr, table)) {
-    feed.note("no station table in " + data.dataUrl + TableInUseNote(data));
+    feed.Note("no station table in " + data.dataUrl + TableInUseNote(data));
     return false;
   }
-  feed.note("table installed, " + std::to_string(table.count) + " stations, " +
+  feed.Note("table installed, " + std::to_string(table.count) + " stations, " +
             std::to_string(StationsWithVoice(table)) + " with a voice channel");
   StationTable old = InstallStationTable(feed.state, feed.network, std::move(table));
   return true;  // `old` is released here, after the lock

@@ -16,7 +16,7 @@ namespace {
 
 // The context of the download's connection and request: WinInet hands it to the progress
 // callback (and reports progress only with a non-zero context).
-DWORD_PTR contextOf(Transfer& transfer) { return reinterpret_cast<DWORD_PTR>(&transfer); }
+DWORD_PTR ContextOf(Transfer& transfer) { return reinterpret_cast<DWORD_PTR>(&transfer); }
 
 void SetTransferStatus(Transfer& transfer, const std::string& text) {
   std::lock_guard<CriticalSection> lock(transfer.mutex);
@@ -74,7 +74,7 @@ HINTERNET OpenUrl(Transfer& transfer, HINTERNET session) {
   if (object.empty()) object = "/";
 
   HINTERNET connection = InternetConnectA(session, host.c_str(), parts.nPort, nullptr, nullptr,
-                                          INTERNET_SERVICE_HTTP, 0, contextOf(transfer));
+                                          INTERNET_SERVICE_HTTP, 0, ContextOf(transfer));
   if (connection == nullptr) {
     Fail(transfer, SystemErrorText(GetLastError()));
     return nullptr;
@@ -87,7 +87,7 @@ HINTERNET OpenUrl(Transfer& transfer, HINTERNET session) {
 
   const char* acceptTypes[] = {"*/*", nullptr};  // as InternetOpenUrl asks
   HINTERNET request = HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, acceptTypes, flags,
-                                       contextOf(transfer));
+                                       ContextOf(transfer));
   if (request == nullptr) {
     Fail(transfer, SystemErrorText(GetLastError()));
     return nullptr;

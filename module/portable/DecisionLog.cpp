@@ -22,7 +22,7 @@ bool Decision::operator==(const Decision& o) const {
          std::tie(o.active, o.network, o.frequency, o.status, o.reason, o.callsign);
 }
 
-const char* StatusName(std::uint32_t status) {
+const char* statusName(std::uint32_t status) {
   switch (status) {
     case Off: return "off";
     case NoStation: return "no station";
@@ -34,7 +34,7 @@ const char* StatusName(std::uint32_t status) {
   return "unknown";
 }
 
-Decision CurrentDecision(const ModuleState& state, const SimReading& reading, const SelectionExplanation& why) {
+Decision currentDecision(const ModuleState& state, const SimReading& reading, const SelectionExplanation& why) {
   Decision d;
   d.active = state.active.load() != 0;
   d.network = state.network.load();
@@ -42,19 +42,19 @@ Decision CurrentDecision(const ModuleState& state, const SimReading& reading, co
   d.frequency = reading.frequency;
   d.status = state.status.load();
   d.reason = why.reason;
-  if (why.station) d.callsign = CallsignText(*why.station);
+  if (why.station) d.callsign = callsignText(*why.station);
   return d;
 }
 
-std::string DecisionLineText(const ModuleState& state, const SimReading& reading, const SelectionExplanation& why,
+std::string decisionLineText(const ModuleState& state, const SimReading& reading, const SelectionExplanation& why,
                              std::optional<std::chrono::seconds> tableAge) {
   if (state.active.load() == 0) return "decision: control off";
   std::string line = "decision: COM1 " + FrequencyText(reading.frequency) + ", position " + positionText(reading) +
-                     ", " + NetworkName(state.network.load());
+                     ", " + networkName(state.network.load());
   line += tableAge ? " table " + std::to_string(tableAge->count()) + " s old" : " table not loaded";
   line += ": " + DescribeSelection(why, reading.frequency, state.rangeCheck.load() != 0);
   line += "; status ";
-  line += StatusName(state.status.load());
+  line += statusName(state.status.load());
   return line;
 }
 

@@ -29,15 +29,15 @@ struct Decision {
 
 // The decision the state shows after selection has run on the reading. Callers hold
 // StationTableLock.
-Decision CurrentDecision(const ModuleState& state, const SimReading& reading, const SelectionExplanation& why);
+Decision currentDecision(const ModuleState& state, const SimReading& reading, const SelectionExplanation& why);
 
 // "decision: COM1 118.10, position 50.0331 N 8.5706 E, VATSIM table 12 s old: EDDF_TWR on
 // 118.10 at 3.2, within its range of 30; status joined". tableAge is empty while the
 // selected network has no table.
-std::string DecisionLineText(const ModuleState& state, const SimReading& reading, const SelectionExplanation& why,
+std::string decisionLineText(const ModuleState& state, const SimReading& reading, const SelectionExplanation& why,
                              std::optional<std::chrono::seconds> tableAge);
 
 // "joined", "out of range", ... for a ControlStatus value.
-const char* StatusName(std::uint32_t status);
+const char* statusName(std::uint32_t status);
 
 }  // namespace hv

@@ -57,7 +57,7 @@ std::string readSimulatorFolder() {
 
 std::string startupLine(const ModuleState& state) {
   std::string line = "Hallvoxen " HV_VERSION " starting: simulator folder \"" + state.simFolder + "\", network " +
-                     NetworkName(state.network.load()) + ", range check " +
+                     networkName(state.network.load()) + ", range check " +
                      (state.rangeCheck.load() != 0 ? "on" : "off");
   line += state.remoteMode.load() != 0 ? ", remote mode to " + state.remoteAddress : std::string(", local mode");
   line += ", VATSIM status file " + state.feeds[Vatsim].statusUrl + ", IVAO status file " +

@@ -145,9 +145,9 @@ void readAndSelect(Module& module, LoggedState& logged) {
     UpdateVoiceChannel(state, reading);
     if (state.logEnabled.load() != 0) {
       const SelectionExplanation why = ExplainSelection(state, reading);
-      const Decision decision = CurrentDecision(state, reading, why);
+      const Decision decision = currentDecision(state, reading, why);
       if (!logged.decision || *logged.decision != decision || !state.pendingCommand.empty()) {
-        decisionLine = DecisionLineText(state, reading, why, currentTableAge(state));
+        decisionLine = decisionLineText(state, reading, why, currentTableAge(state));
         logged.decision = decision;
       }
     }

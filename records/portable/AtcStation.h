@@ -33,7 +33,7 @@ static_assert(offsetof(AtcStation, facility) == 184);
 static_assert(offsetof(AtcStation, range) == 188);
 
 // The callsign as text, up to its NUL or the field's end.
-inline std::string CallsignText(const AtcStation& station) {
+inline std::string callsignText(const AtcStation& station) {
   const void* end = std::memchr(station.callsign, '\0', sizeof station.callsign);
   return std::string(station.callsign,
                      end ? static_cast<const char*>(end) - station.callsign : sizeof station.callsign);

@@ -14,7 +14,7 @@ namespace hv {
 enum Network : std::uint32_t { Vatsim = 0, Ivao = 1 };
 
 // "IVAO" for 1, "VATSIM" for anything else (the module treats every other value as VATSIM).
-inline const char* NetworkName(std::uint32_t network) { return network == Ivao ? "IVAO" : "VATSIM"; }
+inline const char* networkName(std::uint32_t network) { return network == Ivao ? "IVAO" : "VATSIM"; }
 
 struct NetworkFeed {
   std::string statusUrl;                  // the status file; set at start-up from Hallvoxen.ini

@@ -25,7 +25,7 @@ HICON loadIcon(const PelkorinState& pelkorin, int id, int size) {
 bool registerTrayWindowClass(PelkorinState& pelkorin) {
   WNDCLASSA windowClass = {};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = TrayWindowProc;
+  windowClass.lpfnWndProc = trayWindowProc;
   windowClass.hInstance = pelkorin.instance;
   windowClass.hIcon = pelkorin.panelIcon.get();
   windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));

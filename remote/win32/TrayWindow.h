@@ -8,7 +8,7 @@
 namespace hv {
 
 // The window is created with its PelkorinState as the creation parameter.
-LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Tray icon operations on pelkorin.mainWindow, icon identifier 1. Failures are not
 // acted on.

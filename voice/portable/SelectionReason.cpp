@@ -9,7 +9,7 @@ namespace hv {
 
 namespace {
 
-std::string numberText(double value) {
+std::string NumberText(double value) {
   if (std::isnan(value)) return "unknown";
   char text[32];
   std::snprintf(text, sizeof text, "%.1f", value);
@@ -18,7 +18,7 @@ std::string numberText(double value) {
 
 // The nearest station with a voice channel on the reading's frequency, and how many on it
 // have none.
-void surveyFrequency(const CurrentTable& table, const SimReading& reading, SelectionExplanation& out) {
+void SurveyFrequency(const CurrentTable& table, const SimReading& reading, SelectionExplanation& out) {
   for (std::int32_t i = 0; i < table.count; ++i) {
     const AtcStation& candidate = table.records[i];
     if (candidate.frequency != reading.frequency) continue;
@@ -55,7 +55,7 @@ SelectionExplanation ExplainSelection(const ModuleState& state, const SimReading
     return out;
   }
   if (reading.frequency != 0 && state.currentTable.records != nullptr)
-    surveyFrequency(state.currentTable, reading, out);
+    SurveyFrequency(state.currentTable, reading, out);
   if (status == OutOfRange) {
     out.reason = SelectionReason::OutOfRange;
   } else {
@@ -76,10 +76,10 @@ std::string DescribeSelection(const SelectionExplanation& e, std::uint16_t frequ
     case SelectionReason::NoVoiceChannel:
       return "only stations without a voice channel on " + mhz + " (" + std::to_string(e.voicelessCount) + ")";
     case SelectionReason::OutOfRange:
-      return "out of range on " + mhz + ", nearest " + CallsignText(*e.station) + " at " + numberText(e.distance) +
+      return "out of range on " + mhz + ", nearest " + callsignText(*e.station) + " at " + NumberText(e.distance) +
              " is beyond its range of " + std::to_string(e.station->range);
     case SelectionReason::Chosen:
-      return CallsignText(*e.station) + " on " + mhz + " at " + numberText(e.distance) +
+      return callsignText(*e.station) + " on " + mhz + " at " + NumberText(e.distance) +
              (rangeCheck ? ", within its range of " : ", range not checked (its range is ") +
              std::to_string(e.station->range) + (rangeCheck ? "" : ")");
   }

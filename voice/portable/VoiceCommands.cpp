@@ -10,7 +10,7 @@ namespace hv {
 namespace {
 
 // A record field as text, stopping at its end even if the terminator is missing.
-std::string fieldText(const char* field, std::size_t size) {
+std::string FieldText(const char* field, std::size_t size) {
   const void* end = std::memchr(field, '\0', size);
   return std::string(field, end ? static_cast<const char*>(end) - field : size);
 }
@@ -20,18 +20,18 @@ void deliver(ModuleState& state, const std::string& text) { state.pendingCommand
 
 }  // namespace
 
-std::string joinCommandText(const AtcStation& station, std::uint32_t network) {
+std::string JoinCommandText(const AtcStation& station, std::uint32_t network) {
   std::string text = "/join1 ";
-  text += fieldText(station.voiceChannel, sizeof station.voiceChannel);
+  text += FieldText(station.voiceChannel, sizeof station.voiceChannel);
   if (network == Ivao) {
     text += '/';
-    text += CallsignText(station);
+    text += callsignText(station);
   }
   return text;
 }
 
 void JoinStation(ModuleState& state, const AtcStation& station) {
-  const std::string text = joinCommandText(station, state.network.load());
+  const std::string text = JoinCommandText(station, state.network.load());
   state.joined.store(1);
   deliver(state, text);
 }

@@ -15,7 +15,7 @@ namespace hv {
 constexpr char kLeaveCommand[] = "/leave";
 
 // "/join1 " + voice channel, and for IVAO "/" + callsign.
-std::string joinCommandText(const AtcStation& station, std::uint32_t network);
+std::string JoinCommandText(const AtcStation& station, std::uint32_t network);
 
 void JoinStation(ModuleState& state, const AtcStation& station);
 void LeaveChannel(ModuleState& state);
