@@ -1,12 +1,14 @@
 // The configuration rules: file locations, and the settings read from Hallvoxen.ini and
 // FS2002.CFG (words, hot key, remote address), through an in-memory stand-in for the
-// profile files. What is saved back, and names written in any case, are seen by the Win32
+// profile files; and how the datagram sender reads the address. What is saved back, and names written in any case, are seen by the Win32
 // scenarios (configuration_read, select_server_saves, dialog_choices, dialog_pick).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <vector>
 
+#include "common/portable/RemoteCommand.h"
 #include "module/portable/Configuration.h"
 
 namespace {
@@ -90,6 +92,21 @@ TEST(ReadConfiguration, RemoteAddress) {
   }
   EXPECT_EQ(Read({{kIni + "REMOTE/RemoteAddress", "192.168.0.10"}}).state.remoteAddress, "")
       << "the address is read only while remote control is on";
+}
+
+// The sender's reading of a configured address: decimal even with leading zeros, and
+// nothing but four numbers and three dots.
+TEST(ReadDottedDecimal, Table) {
+  const struct { const char* text; bool read; std::uint8_t octets[4]; } cases[] = {
+      {"192.168.1.20", true, {192, 168, 1, 20}}, {"10.0.0.010", true, {10, 0, 0, 10}}, {"10.0.0.256", false, {}},
+      {"10.0.0.1x", false, {}}, {" 10.0.0.1", false, {}}, {"10.0..1", false, {}}, {"10.0.0", false, {}},
+      {"99999999999.0.0.1", false, {}}, {"", false, {}},
+  };
+  for (const auto& c : cases) {
+    std::uint8_t octets[4] = {7, 7, 7, 7};
+    EXPECT_EQ(hv::readDottedDecimal(c.text, octets), c.read) << c.text;
+    if (c.read) EXPECT_EQ(std::memcmp(octets, c.octets, 4), 0) << c.text;
+  }
 }
 
 }  // namespace
