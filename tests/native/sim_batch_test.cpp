@@ -1,10 +1,9 @@
-// The IPC batch codec and the client, against a server played by this test (it keeps
-// what the client sent, byte for byte, answers from an offset space of its own and may
-// rewrite one word of the batch); and the conversions of the values read: COM1 BCD,
-// fixed-point latitude and longitude, the hot-key entry.
+// The IPC batch codec: the capacity rule, the walk over what the server returned, the
+// server's identity; the client against a server played by this test (it keeps what the
+// client sent, byte for byte, and answers from an offset space of its own); and the
+// conversions of the values read: COM1 BCD, fixed-point positions, the hot-key entry.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -22,45 +21,6 @@ std::uint32_t word(const unsigned char* at) {
   std::memcpy(&v, at, 4);
   return v;
 }
-
-// Executes batches against 64 KiB of offsets and answers `reply`. After the opening
-// batch, the word at `tamperAt` of each batch is set to `tamperValue` once served.
-struct PlayedServer {
-  std::vector<unsigned char> space = std::vector<unsigned char>(0x10000);
-  bool present = true;
-  std::intptr_t openReply = 1, reply = 1;
-  std::uint32_t tamperAt = 0, tamperValue = 1;  // kind 1 at 0: the batch as sent
-  std::vector<std::vector<unsigned char>> sent;
-
-  PlayedServer(std::uint32_t serverVersion = 0x19980005, std::uint32_t versionWord = 0xFADE0800) {
-    put32(0x3304, serverVersion);
-    put32(0x3308, versionWord);
-  }
-  void put32(std::uint32_t offset, std::uint32_t v) { std::memcpy(&space[offset], &v, 4); }
-
-  std::intptr_t serve(unsigned char* buffer, std::uint32_t length) {
-    sent.emplace_back(buffer, buffer + length + 4);
-    for (unsigned char* at = buffer; at < buffer + length;) {
-      std::uint32_t kind = word(at), offset = word(at + 4), size = word(at + 8);
-      unsigned char* data = at + (kind == 1 ? 16 : 12);
-      // The client word at 0x330A is taken, not stored: the marker at 0x3308 stays.
-      if (kind == 1) std::memcpy(data, &space[offset], size);
-      if (kind == 2 && offset != 0x330A) std::memcpy(&space[offset], data, size);
-      at = data + size;
-    }
-    if (sent.size() == 1) return openReply;
-    std::memcpy(buffer + tamperAt, &tamperValue, 4);
-    return reply;
-  }
-
-  hv::SimServerLink link() {
-    auto find = [](void* c) -> std::uintptr_t { return static_cast<PlayedServer*>(c)->present ? 0x1234 : 0; };
-    auto send = [](void* c, std::uintptr_t, unsigned char* buffer, std::uint32_t length) {
-      return static_cast<PlayedServer*>(c)->serve(buffer, length);
-    };
-    return {find, send, this};
-  }
-};
 
 TEST(SimBatch, HeaderAndTerminatorAreCountedBeforeAnythingIsWritten) {
   const struct { bool isRead; std::uint32_t size, code; } cases[] = {
@@ -83,6 +43,87 @@ TEST(SimBatch, HeaderAndTerminatorAreCountedBeforeAnythingIsWritten) {
   }
 }
 
+// A batch of two 4-byte reads (headers at 0 and 20, data at 16 and 36), answered with one
+// word rewritten by the server. The walk must never leave the batch, copy to a reference
+// the client never gave, or go on past a kind it does not know (which it clears); a reply
+// other than 1 touches no destination. AddressSanitizer watches the copies.
+TEST(SimBatch, TheWalkOverTheServersAnswer) {
+  const std::uint32_t A = 0xA1A1A1A1, B = 0xB2B2B2B2;
+  const struct { const char* name; std::intptr_t reply; std::uint32_t at, value, code, first, second; } cases[] = {
+      {"as sent", 1, 0, 1, hv::kSimOk, A, B},
+      {"reply 0", 0, 0, 1, hv::kSimNoReply, 0, 0},
+      {"reply 2", 2, 0, 1, hv::kSimNoReply, 0, 0},
+      {"unknown kind", 1, 20, 7, hv::kSimOk, A, 0},
+      {"second size beyond the batch", 1, 28, 400, hv::kSimOk, A, 0},
+      {"first size beyond the batch", 1, 8, 400, hv::kSimOk, 0, 0},
+      {"reference never given", 1, 12, 5, hv::kSimOk, 0, B},
+  };
+  for (const auto& c : cases) {
+    unsigned char buffer[48];
+    std::uint32_t first = 0, second = 0;
+    SimBatch batch;
+    batch.attach(buffer, sizeof buffer);
+    ASSERT_TRUE(batch.queueRead(0x100, 4, &first) == hv::kSimOk && batch.queueRead(0x200, 4, &second) == hv::kSimOk);
+    batch.seal();
+    std::memcpy(buffer + 16, &A, 4);
+    std::memcpy(buffer + 36, &B, 4);
+    std::memcpy(buffer + c.at, &c.value, 4);
+    EXPECT_EQ(batch.complete(c.reply), c.code) << c.name;
+    EXPECT_EQ(first, c.first) << c.name;
+    EXPECT_EQ(second, c.second) << c.name;
+    if (c.value == 7) EXPECT_EQ(word(buffer + 20), 0u) << "the unknown kind is cleared";
+    EXPECT_TRUE(batch.empty()) << c.name;
+  }
+}
+
+TEST(SimBatch, ServerIdentity) {
+  const struct { std::uint32_t serverVersion, versionWord; std::uint16_t requested; std::uint32_t code; } cases[] = {
+      {0x19980004, 0xFADE0800, 0, hv::kSimOldServer},  {0x19990000, 0xFADF0800, 0, hv::kSimOldServer},  // the marker
+      {0x19990000, 0xFADE0700, 0x0800, hv::kSimWrongVersion}, {0x19980005, 0xFADE0800, 0, hv::kSimOk},
+      {0x19990000, 0xFADE0800, 0x0800, hv::kSimOk},
+  };
+  for (const auto& c : cases) {
+    std::uint16_t simulator = 0;
+    EXPECT_EQ(hv::checkServerIdentity(c.serverVersion, c.versionWord, c.requested, simulator), c.code) << std::hex << c.versionWord;
+    if (c.code == hv::kSimOk) EXPECT_EQ(simulator, 0x0800);
+  }
+}
+
+// Executes batches against 64 KiB of offsets and answers `reply` (the opening: `openReply`).
+struct PlayedServer {
+  std::vector<unsigned char> space = std::vector<unsigned char>(0x10000);
+  bool present = true;
+  std::intptr_t openReply = 1, reply = 1;
+  std::vector<std::vector<unsigned char>> sent;
+
+  explicit PlayedServer(std::uint32_t serverVersion = 0x19980005) {
+    put32(0x3304, serverVersion);
+    put32(0x3308, 0xFADE0800);
+  }
+  void put32(std::uint32_t offset, std::uint32_t v) { std::memcpy(&space[offset], &v, 4); }
+
+  std::intptr_t serve(unsigned char* buffer, std::uint32_t length) {
+    sent.emplace_back(buffer, buffer + length + 4);
+    for (unsigned char* at = buffer; at < buffer + length;) {
+      std::uint32_t kind = word(at), offset = word(at + 4), size = word(at + 8);
+      unsigned char* data = at + (kind == 1 ? 16 : 12);
+      // The client word at 0x330A is taken, not stored: the marker at 0x3308 stays.
+      if (kind == 1) std::memcpy(data, &space[offset], size);
+      if (kind == 2 && offset != 0x330A) std::memcpy(&space[offset], data, size);
+      at = data + size;
+    }
+    return sent.size() == 1 ? openReply : reply;
+  }
+
+  hv::SimServerLink link() {
+    auto find = [](void* c) -> std::uintptr_t { return static_cast<PlayedServer*>(c)->present ? 0x1234 : 0; };
+    auto send = [](void* c, std::uintptr_t, unsigned char* buffer, std::uint32_t length) {
+      return static_cast<PlayedServer*>(c)->serve(buffer, length);
+    };
+    return {find, send, this};
+  }
+};
+
 TEST(SimClient, TheOpeningBatchFillsFiftyEightBytes) {
   PlayedServer server;
   SimClient client(server.link());
@@ -99,80 +140,48 @@ TEST(SimClient, TheOpeningBatchFillsFiftyEightBytes) {
   EXPECT_EQ(client.serverVersion(), 0x19980005u);
   EXPECT_EQ(client.simulatorVersion(), 0x0800);
 
-  // Reads reach their destinations (one without a destination goes out with reference 0,
-  // one of size 0 touches nothing), writes their offsets, the source copied at once.
-  unsigned char big[300];
-  SimClient other(server.link());
-  ASSERT_TRUE(other.open(0, error, big, sizeof big));
+  // Without the server's window, with the opening refused, or with an older server: not open.
+  const struct { bool present; std::intptr_t openReply; std::uint32_t version, code; } refusals[] = {
+      {false, 1, 0x19980005, hv::kSimNoServer}, {true, 0, 0x19980005, hv::kSimNoReply}, {true, 1, 0x19980004, hv::kSimOldServer}};
+  for (const auto& r : refusals) {
+    PlayedServer other(r.version);
+    other.present = r.present;
+    other.openReply = r.openReply;
+    SimClient closed(other.link());
+    EXPECT_FALSE(closed.open(0, error, buffer, sizeof buffer) || closed.isOpen()) << r.code;
+    EXPECT_EQ(error, r.code);
+  }
+}
+
+// Reads reach their destinations (one without a destination goes out with reference 0,
+// one of size 0 touches nothing), writes their offsets, the source copied at once. A
+// failed batch leaves the client open and is not sent again.
+TEST(SimClient, ValuesReadReachTheirDestinationsAndWritesTheirOffsets) {
+  PlayedServer server;
+  SimClient client(server.link());
+  unsigned char buffer[300];
+  std::uint32_t error = 0;
+  ASSERT_TRUE(client.open(0, error, buffer, sizeof buffer));
   server.put32(0x0300, 0x33333333);
   std::uint32_t third = 0;
   std::uint8_t untouched = 0xAB;
   std::uint16_t written = 0x1810;
-  ASSERT_TRUE(other.read(0x0200, 4, nullptr, error) && other.write(0x034E, 2, &written, error));
+  ASSERT_TRUE(client.read(0x0200, 4, nullptr, error) && client.write(0x034E, 2, &written, error));
   written = 0x2222;
-  ASSERT_TRUE(other.read(0x0300, 4, &third, error) && other.read(0x0300, 0, &untouched, error) && other.process(error));
+  ASSERT_TRUE(client.read(0x0300, 4, &third, error) && client.read(0x0300, 0, &untouched, error) && client.process(error));
   EXPECT_EQ(third, 0x33333333u);
   EXPECT_EQ(untouched, 0xAB);
   EXPECT_EQ(server.space[0x034E] | server.space[0x034F] << 8, 0x1810);
   EXPECT_EQ(word(&server.sent.back()[4]), 0x0200u);
   EXPECT_EQ(word(&server.sent.back()[12]), 0u);
-}
 
-// The server's answers to the opening batch, then to a batch of two 4-byte reads (headers
-// at 0 and 20, data at 16 and 36). The walk must never leave the batch, copy to a
-// reference the client never gave, or go on past a kind it does not know (which it
-// clears); a failed reply touches no destination. AddressSanitizer watches the copies.
-TEST(SimClient, ServerAnswers) {
-  const std::uint32_t A = 0xA1A1A1A1, B = 0xB2B2B2B2;
-  const struct {
-    const char* name;
-    std::uint32_t serverVersion, versionWord;  // server version 0: no server window
-    std::uint16_t requested;
-    std::intptr_t openReply, reply;
-    std::uint32_t tamperAt, tamperValue, code, first, second;
-  } cases[] = {
-      {"no server window", 0, 0xFADE0800, 0, 1, 1, 0, 1, hv::kSimNoServer, 0, 0},
-      {"older server", 0x19980004, 0xFADE0800, 0, 1, 1, 0, 1, hv::kSimOldServer, 0, 0},
-      {"marker one off", 0x19990000, 0xFADF0800, 0, 1, 1, 0, 1, hv::kSimOldServer, 0, 0},
-      {"other simulator", 0x19990000, 0xFADE0700, 0x0800, 1, 1, 0, 1, hv::kSimWrongVersion, 0, 0},
-      {"server refuses the opening", 0x19990000, 0xFADE0800, 0, 0, 1, 0, 1, hv::kSimNoReply, 0, 0},
-      {"oldest accepted server, as sent", 0x19980005, 0xFADE0800, 0, 1, 1, 0, 1, hv::kSimOk, A, B},
-      {"requested simulator", 0x19990000, 0xFADE0800, 0x0800, 1, 1, 0, 1, hv::kSimOk, A, B},
-      {"reply 0", 0x19990000, 0xFADE0800, 0, 1, 0, 0, 1, hv::kSimNoReply, 0, 0},
-      {"reply 2", 0x19990000, 0xFADE0800, 0, 1, 2, 0, 1, hv::kSimNoReply, 0, 0},
-      {"unknown kind", 0x19990000, 0xFADE0800, 0, 1, 1, 20, 7, hv::kSimOk, A, 0},
-      {"second size beyond the batch", 0x19990000, 0xFADE0800, 0, 1, 1, 28, 400, hv::kSimOk, A, 0},
-      {"first size beyond the batch", 0x19990000, 0xFADE0800, 0, 1, 1, 8, 400, hv::kSimOk, 0, 0},
-      {"reference never given", 0x19990000, 0xFADE0800, 0, 1, 1, 12, 5, hv::kSimOk, 0, B},
-  };
-  for (const auto& c : cases) {
-    PlayedServer server(c.serverVersion, c.versionWord);
-    server.present = c.serverVersion != 0;
-    server.put32(0x0100, A);
-    server.put32(0x0200, B);
-    server.openReply = c.openReply;
-    server.reply = c.reply;
-    server.tamperAt = c.tamperAt;
-    server.tamperValue = c.tamperValue;
-    SimClient client(server.link());
-    unsigned char buffer[300];
-    std::uint32_t error = 0xDEADBEEF, first = 0, second = 0;
-    const bool opened = client.open(c.requested, error, buffer, sizeof buffer);
-    EXPECT_EQ(client.isOpen(), opened) << c.name;
-    if (!opened) {
-      EXPECT_EQ(error, c.code) << c.name;
-      continue;
-    }
-    ASSERT_TRUE(client.read(0x0100, 4, &first, error) && client.read(0x0200, 4, &second, error)) << c.name;
-    EXPECT_EQ(client.process(error), c.code == hv::kSimOk) << c.name;
-    EXPECT_EQ(error, c.code) << c.name;
-    EXPECT_EQ(first, c.first) << c.name;
-    EXPECT_EQ(second, c.second) << c.name;
-    if (c.tamperValue == 7) EXPECT_EQ(word(buffer + 20), 0u) << "the unknown kind is cleared";
-    EXPECT_TRUE(client.isOpen()) << c.name << ": a failed batch does not close the client";
-    EXPECT_FALSE(client.process(error));
-    EXPECT_EQ(error, hv::kSimEmptyBatch) << c.name << ": the batch is not sent again";
-  }
+  server.reply = 0;
+  ASSERT_TRUE(client.read(0x0300, 4, &third, error));
+  EXPECT_FALSE(client.process(error));
+  EXPECT_EQ(error, hv::kSimNoReply);
+  EXPECT_TRUE(client.isOpen());
+  EXPECT_FALSE(client.process(error));
+  EXPECT_EQ(error, hv::kSimEmptyBatch);
 }
 
 // Every digit in every place, both ways.
