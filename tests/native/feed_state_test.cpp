@@ -81,9 +81,9 @@ TEST(InstallStationTable, WaitsForTheLock) {
   EXPECT_EQ(state.currentTable.count, 1);
 }
 
-// Feeds idle while control is off or the dialog shows; a stop ends a feed's pause at once.
-// (Which pause follows which pass is seen by the scenarios feed_retry and no_download_while_off.)
-TEST(FeedPauses, IdleRuleAndTheStopThatEndsThem) {
+// Feeds idle while control is off or the dialog shows; they try again 5 s after a failed
+// first load, refresh a minute after a load; a stop ends a pause at once.
+TEST(FeedPauses, IdleRulePausesAndTheStopThatEndsThem) {
   const std::uint32_t idle[][3] = {{0, 0, 1}, {0, 1, 1}, {1, 1, 1}, {1, 0, 0}};  // active, dialog showing, idle
   for (const auto& c : idle) {
     ModuleState state;
@@ -91,6 +91,10 @@ TEST(FeedPauses, IdleRuleAndTheStopThatEndsThem) {
     state.dialogShowing = c[1];
     EXPECT_EQ(FeedsIdle(state), c[2] == 1) << c[0] << c[1];
   }
+  NetworkFeed feed;
+  EXPECT_EQ(PauseAfterPass(feed, FeedTiming{}), 5000ms);
+  feed.loaded = 1;
+  EXPECT_EQ(PauseAfterPass(feed, FeedTiming{}), 60000ms);
   Flag stop{0};
   std::thread stopper([&] {
     std::this_thread::sleep_for(50ms);
