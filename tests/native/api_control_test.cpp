@@ -55,6 +55,7 @@ TEST_F(ControlApi, ReportedStatusAndTheRecordCopy) {
 
 // A switch shows the other network's table and forgets the station of the old one; the
 // dialog selects the network on every OK, which must not make selection join again.
+// (The saving and the refusal as seen from outside: the scenario select_server_saves.)
 TEST_F(ControlApi, SelectNetworkSwitchesTheTableAndForgetsTheStation) {
   state.selectedStation = vatsimRecord();
   selectNetwork(state, Ivao, nullptr);
@@ -67,6 +68,10 @@ TEST_F(ControlApi, SelectNetworkSwitchesTheTableAndForgetsTheStation) {
   EXPECT_EQ(state.currentTable.loaded.load(), 1u);
   state.selectedStation = vatsimRecord();
   selectNetwork(state, Vatsim, nullptr);
+  EXPECT_EQ(state.selectedStation, vatsimRecord());
+  static int saves = 0;  // another network number changes and saves nothing
+  selectNetwork(state, 2, [](const ModuleState&) { ++saves; });
+  EXPECT_EQ(saves, 0);
   EXPECT_EQ(state.selectedStation, vatsimRecord());
 }
 
