@@ -1,19 +1,20 @@
 // The configuration rules: file locations, and the settings read from Hallvoxen.ini and
 // FS2002.CFG (words, hot key, remote address), through an in-memory stand-in for the
-// profile files. What is saved back is seen by the Win32 scenarios (select_server_saves,
-// dialog_choices, dialog_pick).
+// profile files; and how the datagram sender reads the address. What is saved back, and names written in any case, are seen by the Win32
+// scenarios (configuration_read, select_server_saves, dialog_choices, dialog_pick).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <vector>
 
+#include "common/portable/RemoteCommand.h"
 #include "module/portable/Configuration.h"
 
 namespace {
 
 TEST(ConfigPaths, FromTheSimulatorFolder) {
   const struct { std::string folder, ini, cfg; } cases[] = {
-      {"C:\\FS2002", "C:\\FS2002\\Modules\\Hallvoxen.ini", "C:\\FS2002\\FS2002.CFG"},
       {"c:\\games\\fs2002\\", "C:\\GAMES\\FS2002\\Modules\\Hallvoxen.ini", "C:\\GAMES\\FS2002\\FS2002.CFG"},
       {"D:\\fs2002.exe", "D:\\Modules\\Hallvoxen.ini", "D:\\FS2002.CFG"},
       {"C:\\GAMES\\FSEXE", "C:\\GAMES\\Modules\\Hallvoxen.ini", "C:\\GAMES\\FS2002.CFG"},  // taken for a program
@@ -26,71 +27,51 @@ TEST(ConfigPaths, FromTheSimulatorFolder) {
   }
 }
 
-// Profile files in memory: path -> "SECTION/KEY" (upper case) -> value.
-struct MemoryProfiles {
-  std::map<std::string, std::map<std::string, std::string>> files;
+// Reads the configuration of C:\FS2002 from profile files in memory, keyed
+// "path|SECTION/KEY" as written here; anything written or shown is collected.
+struct Read {
+  hv::ModuleState state;
   std::vector<std::string> errors, writes;
-
-  static std::string name(const char* section, const char* key) {
-    std::string n = std::string(section) + "/" + key;
-    for (char& c : n) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    return n;
-  }
-  hv::ConfigurationFiles io() {
-    return {[this](const std::string& path, const char* section, const char* key, const char* def, std::size_t capacity) {
-              auto file = files.find(path);
-              std::string value = def;
-              if (file != files.end() && file->second.count(name(section, key))) value = file->second[name(section, key)];
-              return value.substr(0, capacity - 1);
-            },
-            [this](const std::string& path, const char* section, const char* key, const char* value) {
-              writes.push_back(section + std::string("/") + key + "=" + value);
-              files[path][name(section, key)] = value;
-            },
-            [this](const char* message) { errors.push_back(message); }};
+  explicit Read(const std::map<std::string, std::string>& keys) {
+    state.simFolder = "C:\\FS2002";
+    state.hotKeyCode = state.hotKeyModifier = 0;
+    hv::readConfiguration(state, {[&](const std::string& path, const char* section, const char* key, const char* def,
+                                      std::size_t capacity) {
+                                    auto found = keys.find(path + "|" + section + "/" + key);
+                                    return (found == keys.end() ? std::string(def) : found->second).substr(0, capacity - 1);
+                                  },
+                                  [&](const std::string&, const char*, const char* key, const char*) { writes.push_back(key); },
+                                  [&](const char* message) { errors.push_back(message); }});
   }
 };
 
-const std::string kIni = "C:\\FS2002\\Modules\\Hallvoxen.ini";
-const std::string kCfg = "C:\\FS2002\\FS2002.CFG";
-const char* const kAddressError = "Invalid IP Address in Hallvoxen.ini !\r\nRogerWilco remote control is disabled !";
+const std::string kIni = "C:\\FS2002\\Modules\\Hallvoxen.ini|";
+const std::string kCfg = "C:\\FS2002\\FS2002.CFG|KEYBOARD_MAIN/ATC";
 
 TEST(ReadConfiguration, Table) {
   const struct {
     const char* what;
-    std::map<std::string, std::string> ini;  // GENERAL/SERVER, ...
-    const char* hotKey;                      // KEYBOARD_MAIN/ATC of FS2002.CFG, or none
+    std::map<std::string, std::string> keys;
     std::uint32_t network, rangeCheck, code, modifier, remote;
-    const char* address;
-    bool error;
   } cases[] = {
-      {"defaults", {}, nullptr, 0, 1, 192, 8, 0, "", false},
-      {"words in any case", {{"GENERAL/SERVER", "iVaO"}, {"GENERAL/RANGECHECK", "off"}}, "65,11", 1, 0, 65, 11, 0, "", false},
-      {"on words", {{"GENERAL/SERVER", "vatsim"}, {"GENERAL/RANGECHECK", "Yes"}}, nullptr, 0, 1, 192, 8, 0, "", false},
-      {"unknown words keep the initial values", {{"GENERAL/SERVER", "IVAO2"}, {"GENERAL/RANGECHECK", "0"}, {"REMOTE/REMOTE", "1"}},
-       nullptr, 0, 1, 192, 8, 0, "", false},
-      {"hot key without modifier", {}, "65", 0, 1, 65, 0, 0, "", false},
-      {"hot key with a blank", {}, "66, 9", 0, 1, 66, 9, 0, "", false},
-      {"hot key that is no number", {}, "x,9", 0, 1, 0, 0, 0, "", false},
-      {"address read only while remote control is on", {{"REMOTE/REMOTEADDRESS", "192.168.0.10"}}, nullptr, 0, 1, 192, 8, 0, "", false},
+      {"defaults", {}, 0, 1, 192, 8, 0},
+      {"words", {{kIni + "GENERAL/Server", "IVAO"}, {kIni + "GENERAL/RangeCheck", "off"}, {kCfg, "65,11"}}, 1, 0, 65, 11, 0},
+      {"on words", {{kIni + "GENERAL/Server", "vatsim"}, {kIni + "GENERAL/RangeCheck", "Yes"}}, 0, 1, 192, 8, 0},
+      {"unknown words keep the initial values",
+       {{kIni + "GENERAL/Server", "IVAO2"}, {kIni + "GENERAL/RangeCheck", "0"}, {kIni + "REMOTE/Remote", "1"}}, 0, 1, 192, 8, 0},
+      {"hot key without modifier", {{kCfg, "65"}}, 0, 1, 65, 0, 0},
+      {"hot key with a blank", {{kCfg, "66, 9"}}, 0, 1, 66, 9, 0},
+      {"hot key that is no number", {{kCfg, "x,9"}}, 0, 1, 0, 0, 0},
   };
   for (const auto& c : cases) {
-    MemoryProfiles profiles;
-    for (const auto& [key, value] : c.ini) profiles.files[kIni][key] = value;
-    if (c.hotKey) profiles.files[kCfg]["KEYBOARD_MAIN/ATC"] = c.hotKey;
-    hv::ModuleState state;
-    state.hotKeyCode = 0;
-    state.hotKeyModifier = 0;
-    state.simFolder = "C:\\FS2002";
-    hv::readConfiguration(state, profiles.io());
-    EXPECT_EQ(state.network, c.network) << c.what;
-    EXPECT_EQ(state.rangeCheck, c.rangeCheck) << c.what;
-    EXPECT_EQ(state.hotKeyCode, c.code) << c.what;
-    EXPECT_EQ(state.hotKeyModifier, c.modifier) << c.what;
-    EXPECT_EQ(state.remoteMode, c.remote) << c.what;
-    EXPECT_EQ(state.remoteAddress, c.address) << c.what;
-    EXPECT_TRUE(profiles.writes.empty()) << c.what;
-    EXPECT_EQ(state.feeds[hv::Ivao].statusUrl, "http://www.ivao.aero/whazzup/status.txt");
+    Read read(c.keys);
+    EXPECT_EQ(read.state.network, c.network) << c.what;
+    EXPECT_EQ(read.state.rangeCheck, c.rangeCheck) << c.what;
+    EXPECT_EQ(read.state.hotKeyCode, c.code) << c.what;
+    EXPECT_EQ(read.state.hotKeyModifier, c.modifier) << c.what;
+    EXPECT_EQ(read.state.remoteMode, c.remote) << c.what;
+    EXPECT_EQ(read.state.feeds[hv::Ivao].statusUrl, "http://www.ivao.aero/whazzup/status.txt") << c.what;
+    EXPECT_TRUE(read.writes.empty() && read.errors.empty()) << c.what;
   }
 }
 
@@ -101,18 +82,30 @@ TEST(ReadConfiguration, RemoteAddress) {
       {"192.168.0.10", true}, {"1.0.0.1", true},     {"255.254.254.255", true}, {"10.0.0.1x", true},
       {"192.168.0.0", false}, {"0.1.2.3", false},    {"255.255.255.255", false}, {"10.0.0", false},
       {"10.0.0.1.5", false},  {"pelkorin.lan", false}, {"", false},            {"10.255.0.1", false},
-      {"256.1.1.1", false},   {"10.0.254.256", false}, {"10.0..1", false},
+      {"256.1.1.1", false},   {"10.0.254.256", false}, {"10.0..1", false},     {"10.0.255.1", false},
   };
   for (const auto& [address, valid] : cases) {
-    MemoryProfiles profiles;
-    profiles.files[kIni]["REMOTE/REMOTE"] = "YES";
-    if (*address) profiles.files[kIni]["REMOTE/REMOTEADDRESS"] = address;
-    hv::ModuleState state;
-    state.simFolder = "C:\\FS2002";
-    hv::readConfiguration(state, profiles.io());
-    EXPECT_EQ(state.remoteMode, valid ? 1u : 0u) << address;
-    EXPECT_EQ(profiles.errors, valid ? std::vector<std::string>{} : std::vector<std::string>{kAddressError}) << address;
-    EXPECT_TRUE(profiles.writes.empty()) << address;
+    Read read({{kIni + "REMOTE/Remote", "YES"}, {kIni + "REMOTE/RemoteAddress", address}});
+    EXPECT_EQ(read.state.remoteMode, valid ? 1u : 0u) << address;
+    EXPECT_EQ(read.errors.size(), valid ? 0u : 1u) << address;
+    EXPECT_TRUE(read.writes.empty()) << address;
+  }
+  EXPECT_EQ(Read({{kIni + "REMOTE/RemoteAddress", "192.168.0.10"}}).state.remoteAddress, "")
+      << "the address is read only while remote control is on";
+}
+
+// The sender's reading of a configured address: decimal even with leading zeros, and
+// nothing but four numbers and three dots.
+TEST(ReadDottedDecimal, Table) {
+  const struct { const char* text; bool read; std::uint8_t octets[4]; } cases[] = {
+      {"192.168.1.20", true, {192, 168, 1, 20}}, {"10.0.0.010", true, {10, 0, 0, 10}}, {"10.0.0.256", false, {}},
+      {"10.0.0.1x", false, {}}, {" 10.0.0.1", false, {}}, {"10.0..1", false, {}}, {"10.0.0", false, {}},
+      {"99999999999.0.0.1", false, {}}, {"", false, {}},
+  };
+  for (const auto& c : cases) {
+    std::uint8_t octets[4] = {7, 7, 7, 7};
+    EXPECT_EQ(hv::readDottedDecimal(c.text, octets), c.read) << c.text;
+    if (c.read) EXPECT_EQ(std::memcmp(octets, c.octets, 4), 0) << c.text;
   }
 }
 

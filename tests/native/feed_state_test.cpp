@@ -81,7 +81,9 @@ TEST(InstallStationTable, WaitsForTheLock) {
   EXPECT_EQ(state.currentTable.count, 1);
 }
 
-TEST(FeedPauses, IdleRuleShippedPausesAndTheStopThatEndsThem) {
+// Feeds idle while control is off or the dialog shows; they try again 5 s after a failed
+// first load, refresh a minute after a load; a stop ends a pause at once.
+TEST(FeedPauses, IdleRulePausesAndTheStopThatEndsThem) {
   const std::uint32_t idle[][3] = {{0, 0, 1}, {0, 1, 1}, {1, 1, 1}, {1, 0, 0}};  // active, dialog showing, idle
   for (const auto& c : idle) {
     ModuleState state;
@@ -93,20 +95,16 @@ TEST(FeedPauses, IdleRuleShippedPausesAndTheStopThatEndsThem) {
   EXPECT_EQ(PauseAfterPass(feed, FeedTiming{}), 5000ms);
   feed.loaded = 1;
   EXPECT_EQ(PauseAfterPass(feed, FeedTiming{}), 60000ms);
-  EXPECT_EQ(FeedTiming{}.idlePause, 100ms);
-
   Flag stop{0};
-  auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(sleepUnlessStopped(50ms, stop));
-  EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
   std::thread stopper([&] {
     std::this_thread::sleep_for(50ms);
     stop = 1;
   });
-  start = std::chrono::steady_clock::now();
+  const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(sleepUnlessStopped(60s, stop));
   stopper.join();
   EXPECT_LT(std::chrono::steady_clock::now() - start, 50ms + 10 * kStopCheckSlice);
+  EXPECT_TRUE(sleepUnlessStopped(60s, stop)) << "a stop already set ends the sleep too";
 }
 
 TEST(DownloadTexts, EventsProgressErrorsAndTheBodyLimit) {
