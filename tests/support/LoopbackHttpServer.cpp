@@ -133,10 +133,6 @@ void Serve(LoopbackHttpServer::State& state, SOCKET s) {
       state.changed.wait(lock, [&] { return state.stopping; });
       return;
     }
-    case HttpBehaviour::NotFound:
-      if (!haveFile) body = "<html><body>404 Not Found</body></html>\r\n";
-      SendAll(state, s, ResponseHead(404, body.size()) + body);
-      return;
     case HttpBehaviour::Truncate:
       SendAll(state, s, ResponseHead(200, body.size() + 1000) + body);
       return;

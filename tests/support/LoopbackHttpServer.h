@@ -1,5 +1,5 @@
 // A small HTTP server on 127.0.0.1 for the tests and the demo: it serves canned files by
-// path and can fail on purpose, path by path (refuse, 404, stall, truncate, trickle).
+// path and can fail on purpose, path by path (refuse, stall, truncate, trickle).
 // It listens on a port the system picks; port() tells which. Every request is logged.
 // One thread accepts connections, each connection gets a thread of its own; stop() (or
 // the destructor) ends them all, stalled ones included.
@@ -15,7 +15,6 @@ namespace hvtest {
 enum class HttpBehaviour {
   Serve,     // 200 and the file's body; an unknown path gets a 404 page
   Refuse,    // read the request, close the connection without an answer
-  NotFound,  // 404 with the file's body as the error page (a short page without a file)
   Stall,     // read the request, answer nothing until the server stops
   Truncate,  // announce 1000 bytes more than the body, send the body, close
   Trickle,   // 200, the body's first half, a pause (trickle pause), then the rest

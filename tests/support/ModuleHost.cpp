@@ -1,12 +1,39 @@
 #include "tests/support/ModuleHost.h"
 
-#include <atomic>
-
 namespace hvtest {
 
 namespace {
+
 constexpr UINT kRunCall = WM_APP + 0x51;
+constexpr std::uint16_t kSimulatorControlWord = 0x007F;  // 24-bit precision, exceptions masked
+
+std::uint16_t x87ControlWord() {
+  std::uint16_t word = 0;
+  __asm__ __volatile__("fnstcw %0" : "=m"(word));
+  return word;
 }
+
+// On i686, ESI (callee-saved) keeps ESP from before the argument's push and puts it back
+// after the call, so a wrong shift is measured instead of corrupting this frame.
+std::uint32_t stdcallProbed(void* function, int arguments, std::uintptr_t argument, std::int32_t& shift) {
+  std::uint32_t value = 0;
+#if defined(__i386__)
+  if (arguments == 0)
+    __asm__ __volatile__("movl %%esp, %%esi\n\tcall *%[fn]\n\tmovl %%esp, %%ecx\n\tsubl %%esi, %%ecx\n\tmovl %%esi, %%esp"
+                         : "=a"(value), "=c"(shift) : [fn] "r"(function) : "esi", "edx", "memory", "cc");
+  else
+    __asm__ __volatile__("movl %%esp, %%esi\n\tpushl %[arg]\n\tcall *%[fn]\n\tmovl %%esp, %%ecx\n\t"
+                         "subl %%esi, %%ecx\n\tmovl %%esi, %%esp"
+                         : "=a"(value), "=c"(shift) : [fn] "r"(function), [arg] "r"(argument) : "esi", "edx", "memory", "cc");
+#else
+  shift = 0;
+  value = arguments == 0 ? reinterpret_cast<std::uint32_t (*)()>(function)()
+                         : reinterpret_cast<std::uint32_t (*)(std::uintptr_t)>(function)(argument);
+#endif
+  return value;
+}
+
+}  // namespace
 
 struct CallState {
   std::function<void()> fn;
@@ -39,6 +66,7 @@ DWORD WINAPI ModuleHost::threadMain(void* self) {
   auto* host = static_cast<ModuleHost*>(self);
   MSG msg;
   PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // makes the thread's message queue
+  __asm__ __volatile__("fldcw %0" : : "m"(kSimulatorControlWord));
   SetEvent(host->ready_);
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (msg.hwnd == nullptr && msg.message == kRunCall) {
@@ -78,20 +106,38 @@ bool ModuleHost::load(const std::string& dllPath) {
 
 PendingCall ModuleHost::initialise() {
   initialised_ = true;
-  auto entry = linkage_->initialise;
-  return post([entry] { entry(); });
+  auto entry = reinterpret_cast<void*>(linkage_->initialise);
+  return post([this, entry] { probedCall("the initialisation entry", entry, 0, 0); });
 }
 
 std::chrono::milliseconds ModuleHost::deinitialise() {
   initialised_ = false;
   std::chrono::milliseconds took{0};
-  auto entry = linkage_->deinitialise;
+  auto entry = reinterpret_cast<void*>(linkage_->deinitialise);
   run([&] {
     auto start = std::chrono::steady_clock::now();
-    entry();
+    probedCall("the de-initialisation entry", entry, 0, 0);
     took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   });
   return took;
+}
+
+std::uint32_t ModuleHost::call(const char* exportName, int arguments, std::uintptr_t argument) {
+  std::uint32_t value = 0;
+  run([&] { value = probedCall(exportName, exported<void>(exportName), arguments, argument); });
+  return value;
+}
+
+std::uint32_t ModuleHost::probedCall(const char* name, void* function, int arguments, std::uintptr_t argument) {
+  if (!function) return fault_ = std::string(name) + " is missing", 0;
+  const std::uint16_t before = x87ControlWord();
+  std::int32_t shift = 0;
+  const std::uint32_t value = stdcallProbed(function, arguments, argument, shift);
+  const std::uint16_t after = x87ControlWord();
+  if (fault_.empty() && (shift != 0 || after != before))
+    fault_ = std::string(name) + " moved the stack pointer by " + std::to_string(shift) + " bytes, control word " +
+             std::to_string(before) + " -> " + std::to_string(after);
+  return value;
 }
 
 void ModuleHost::unload() {

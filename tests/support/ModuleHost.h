@@ -3,6 +3,12 @@
 // its initialisation entry, keep pumping, call the de-initialisation entry, FreeLibrary.
 // Tests run further work on the simulator thread with run() (for instance creating the
 // substitute simulator's window, which must belong to that thread).
+//
+// The simulator thread runs with its x87 precision lowered to 24 bits, as the simulator's
+// graphics may leave it. Entries and exports are called there as a compiled caller calls
+// them, through a stdcall pointer; the first call that changed the caller's x87 control
+// word or, on i686, moved its stack pointer (a stdcall function removes its own
+// arguments) is kept in fault().
 #pragma once
 
 #include <windows.h>
@@ -57,6 +63,10 @@ class ModuleHost {
   // The de-initialisation entry, run and waited for; returns how long it took.
   std::chrono::milliseconds deinitialise();
   void unload();
+  // An export with no argument or one, called on the simulator thread; its result.
+  std::uint32_t call(const char* exportName, int arguments = 0, std::uintptr_t argument = 0);
+  // Empty while every entry and export call kept the caller's stack pointer and control word.
+  const std::string& fault() const { return fault_; }
 
   HMODULE module() const { return module_; }
   const ModuleLinkage* linkage() const { return linkage_; }
@@ -67,12 +77,14 @@ class ModuleHost {
 
  private:
   static DWORD WINAPI threadMain(void* self);
+  std::uint32_t probedCall(const char* name, void* function, int arguments, std::uintptr_t argument);
   HANDLE thread_ = nullptr;
   DWORD threadId_ = 0;
   HANDLE ready_ = nullptr;
   HMODULE module_ = nullptr;
   const ModuleLinkage* linkage_ = nullptr;
   bool initialised_ = false;
+  std::string fault_;
 };
 
 }  // namespace hvtest

@@ -49,13 +49,7 @@ bool registerClass() {
 
 bool SubstituteSimulator::Batch::hasRead(std::uint32_t offset) const {
   for (const Record& r : records)
-    if (r.isRead(offset)) return true;
-  return false;
-}
-
-bool SubstituteSimulator::Batch::hasWrite(std::uint32_t offset) const {
-  for (const Record& r : records)
-    if (r.isWrite(offset)) return true;
+    if (r.kind == 1 && r.offset == offset) return true;
   return false;
 }
 
@@ -115,7 +109,7 @@ LRESULT CALLBACK SubstituteSimulator::windowProc(HWND window, UINT message, WPAR
       break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-      self->activateKey(static_cast<std::uint8_t>(wParam), GetKeyState(VK_SHIFT) < 0 ? 2 : 1);
+      self->pressKey(static_cast<std::uint8_t>(wParam), GetKeyState(VK_SHIFT) < 0 ? 2 : 1);
       if (message == WM_KEYDOWN) return 0;
       break;
     case kDestroyRequest:
@@ -234,9 +228,7 @@ bool SubstituteSimulator::pickMenuItem() {
   return true;
 }
 
-int SubstituteSimulator::pressKey(std::uint8_t keyCode, std::uint8_t flag) { return activateKey(keyCode, flag); }
-
-int SubstituteSimulator::activateKey(std::uint8_t keyCode, std::uint8_t flag) {
+int SubstituteSimulator::pressKey(std::uint8_t keyCode, std::uint8_t flag) {
   std::lock_guard<std::mutex> lock(mutex_);
   int activated = 0;
   for (int i = 0; i < kKeyTableEntries; ++i) {
@@ -261,13 +253,6 @@ void SubstituteSimulator::setCom1(std::uint16_t frequency) {
   std::uint16_t bcd = 0;
   std::lock_guard<std::mutex> lock(mutex_);
   if (hv::bcdFromFrequency(frequency, bcd)) put(kCom1Offset, &bcd, 2);
-}
-
-std::uint16_t SubstituteSimulator::com1() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::uint16_t bcd;
-  get(kCom1Offset, &bcd, 2);
-  return hv::frequencyFromBcd(bcd);
 }
 
 void SubstituteSimulator::setPosition(double latitude, double longitude) {

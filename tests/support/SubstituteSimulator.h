@@ -42,14 +42,11 @@ class SubstituteSimulator {
     std::uint32_t offset = 0;
     std::uint32_t size = 0;
     std::vector<std::uint8_t> data;  // bytes served (read) or written (write)
-    bool isRead(std::uint32_t at) const { return kind == 1 && offset == at; }
-    bool isWrite(std::uint32_t at) const { return kind == 2 && offset == at; }
   };
   struct Batch {
     std::vector<Record> records;
     std::intptr_t reply = 0;
     bool hasRead(std::uint32_t offset) const;
-    bool hasWrite(std::uint32_t offset) const;
   };
 
   SubstituteSimulator();
@@ -65,7 +62,6 @@ class SubstituteSimulator {
 
   // ---- the offset space
   void setCom1(std::uint16_t frequency);    // MHz x 100, 10000..19999
-  std::uint16_t com1() const;               // MHz x 100
   void setPosition(double latitude, double longitude);
   void setPositionFixed(std::uint64_t latitude, std::uint64_t longitude);
   std::uint32_t tableEntry(int index) const;
@@ -93,7 +89,6 @@ class SubstituteSimulator {
   LRESULT serve(std::uint8_t* buffer, std::uint32_t length);
   void afterWrite(std::uint32_t offset, std::uint32_t size);  // lock held
   void updateMenu();                                          // window thread only
-  int activateKey(std::uint8_t keyCode, std::uint8_t flag);
   void put(std::uint32_t offset, const void* data, std::uint32_t size);  // lock held
   void get(std::uint32_t offset, void* data, std::uint32_t size) const;  // lock held
 

@@ -1,11 +1,15 @@
 #include "tests/support/WinTestSupport.h"
 
-#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 namespace hvtest {
+
+std::chrono::milliseconds scaled(std::chrono::milliseconds limit) {
+  const char* scale = std::getenv("HV_TIME_SCALE");
+  return limit * (scale && std::atoi(scale) > 1 ? std::atoi(scale) : 1);
+}
 
 std::string windowsPath(const std::string& unixPath) {
   std::string path = "Z:" + unixPath;
@@ -38,20 +42,6 @@ void writeFile(const std::string& path, const std::string& content) {
   std::filesystem::create_directories(p.parent_path());
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out << content;
-}
-
-TempFolder::TempFolder(const std::string& hint) {
-  static std::atomic<unsigned> counter{0};
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  path_ = std::string(temp) + hint + "-" + std::to_string(GetCurrentProcessId()) + "-" +
-          std::to_string(counter++) + "-" + std::to_string(GetTickCount());
-  std::filesystem::create_directories(std::filesystem::u8path(path_));
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(std::filesystem::u8path(path_), ignored);
 }
 
 void setMachineString(const std::string& key, const char* valueName, const std::string& value) {
@@ -91,8 +81,13 @@ std::optional<std::string> answerMessageBox(const std::string& caption, std::chr
   return std::nullopt;
 }
 
-SimInstallation::SimInstallation(const std::string& folderName) : root_("sim") {
-  simFolder_ = root_.path() + "\\" + folderName;
+SimInstallation::SimInstallation(const std::string& folderName) {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  const std::string base = std::string(temp) + "sim-" + std::to_string(GetCurrentProcessId()) + "-";
+  for (int n = 0; std::filesystem::exists(std::filesystem::u8path(root_ = base + std::to_string(n))); ++n) {
+  }
+  simFolder_ = root_ + "\\" + folderName;
   std::filesystem::create_directories(std::filesystem::u8path(simFolder_ + "\\Modules"));
   setMachineString(kSimulatorKey, "EXE Path", simFolder_);
   deleteMachineKey(kAppPathKey);
@@ -101,12 +96,14 @@ SimInstallation::SimInstallation(const std::string& folderName) : root_("sim") {
 SimInstallation::~SimInstallation() {
   deleteMachineKey(kSimulatorKey);
   deleteMachineKey(kAppPathKey);
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::u8path(root_), ignored);
 }
 
 bool SimInstallation::iniExists() const { return std::filesystem::exists(std::filesystem::u8path(iniPath())); }
 
 std::string SimInstallation::installRogerWilco() {
-  std::string folder = root_.path() + "\\Roger Wilco";
+  std::string folder = root_ + "\\Roger Wilco";
   std::filesystem::create_directories(std::filesystem::u8path(folder));
   rogerWilcoPath_ = folder + "\\roger.exe";
   CopyFileA(binPath("standin_roger.exe").c_str(), rogerWilcoPath_.c_str(), FALSE);
@@ -122,16 +119,6 @@ std::vector<std::string> SimInstallation::rogerWilcoStarts() const {
   size_t begin = 0;
   for (size_t end; (end = log.find('\n', begin)) != std::string::npos; begin = end + 1)
     lines.push_back(log.substr(begin, end - begin));
-  return lines;
-}
-
-std::vector<std::string> SimInstallation::waitForRogerWilcoStarts(size_t n, std::chrono::milliseconds within) const {
-  auto deadline = std::chrono::steady_clock::now() + within;
-  auto lines = rogerWilcoStarts();
-  while (lines.size() < n && std::chrono::steady_clock::now() < deadline) {
-    Sleep(20);
-    lines = rogerWilcoStarts();
-  }
   return lines;
 }
 

@@ -14,10 +14,13 @@ namespace hvtest {
 
 using namespace std::chrono_literals;
 
-// Polls every 20 ms until `condition` holds; false after the time.
+// A time limit stretched by HV_TIME_SCALE (a whole number, for an emulated CPU).
+std::chrono::milliseconds scaled(std::chrono::milliseconds limit);
+
+// Polls every 20 ms until `condition` holds; false after the (scaled) time.
 template <typename Condition>
 bool waitUntil(Condition condition, std::chrono::milliseconds within = 5000ms) {
-  for (auto until = std::chrono::steady_clock::now() + within;; Sleep(20)) {
+  for (auto until = std::chrono::steady_clock::now() + scaled(within);; Sleep(20)) {
     if (condition()) return true;
     if (std::chrono::steady_clock::now() >= until) return false;
   }
@@ -31,19 +34,6 @@ std::string binPath(const std::string& fileName);
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
 
-// A new empty folder under the temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  explicit TempFolder(const std::string& hint = "hv");
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 // HKEY_LOCAL_MACHINE values. A null value name means the key's default value.
 void setMachineString(const std::string& key, const char* valueName, const std::string& value);
 void deleteMachineKey(const std::string& key);
@@ -56,14 +46,19 @@ std::optional<std::string> answerMessageBox(const std::string& caption,
 bool messageBoxShowing(const std::string& caption);
 
 constexpr char kErrorCaption[] = "Hallvoxen Error";
+// While an event of this name exists, the stand-in voice program stays running.
+constexpr char kLingerEvent[] = "HvLingeringRogerStop";
 
 // A simulator installation of one test: a folder named in the simulator's registry
 // key, its Modules folder, Hallvoxen.ini and FS2002.CFG, and optionally the stand-in
-// voice program registered under App Paths. The registry keys are removed at the end.
+// voice program registered under App Paths; all in a new folder under the temporary
+// folder. The registry keys and that folder are removed at the end.
 class SimInstallation {
  public:
   explicit SimInstallation(const std::string& folderName = "FS2002");
   ~SimInstallation();
+  SimInstallation(const SimInstallation&) = delete;
+  SimInstallation& operator=(const SimInstallation&) = delete;
 
   const std::string& simFolder() const { return simFolder_; }
   std::string iniPath() const { return simFolder_ + "\\Modules\\Hallvoxen.ini"; }
@@ -77,11 +72,9 @@ class SimInstallation {
   std::string installRogerWilco();
   // Command lines the stand-in has been started with, in order.
   std::vector<std::string> rogerWilcoStarts() const;
-  // Waits until at least n starts were recorded; returns them.
-  std::vector<std::string> waitForRogerWilcoStarts(size_t n, std::chrono::milliseconds within = 5000ms) const;
 
  private:
-  TempFolder root_;
+  std::string root_;
   std::string simFolder_;
   std::string rogerWilcoPath_;
 };

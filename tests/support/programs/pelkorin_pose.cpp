@@ -9,14 +9,23 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/support/PelkorinProcess.h"
+#include "tests/support/TrayOnScreen.h"
 #include "tests/support/WinTestSupport.h"
 
 namespace {
 
 using namespace hvtest;
 
+constexpr UINT kAboutCommand = 40005, kExitCommand = 40006;
+
 HWND aboutBox() { return FindWindowA("#32770", "Pelkorin"); }
+
+template <typename Find>
+HWND waitForWindow(Find find, std::chrono::milliseconds within = 5000ms) {
+  HWND found = nullptr;
+  waitUntil([&] { return (found = find()) != nullptr; }, within);
+  return found;
+}
 
 // The window's area with a margin, printed once it has had time to paint.
 int printArea(HWND window, HWND alsoTake = nullptr) {
@@ -40,12 +49,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (pose == "menu") {
-    if (!waitUntil([] { return trayIconCentre().has_value(); }, 10000ms)) return 1;
-    rightClickAt(*trayIconCentre());
+    POINT icon{};
+    if (!waitUntil([&] { return trayIconCentre(icon); }, 10000ms)) return 1;
+    rightClickAt(icon);
     return printArea(waitForWindow(visiblePopupMenu), FindWindowA("__winex11_standalone_tray", nullptr));
   }
   if (pose == "about") {
-    PostMessageA(main, WM_COMMAND, MAKEWPARAM(kPelkorinAboutCommand, 0), 0);
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(kAboutCommand, 0), 0);
     return printArea(waitForWindow(aboutBox));
   }
   if (pose == "close") {
@@ -57,7 +67,7 @@ int main(int argc, char** argv) {
     DWORD process = 0;
     GetWindowThreadProcessId(main, &process);
     HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process);
-    PostMessageA(main, WM_COMMAND, MAKEWPARAM(kPelkorinExitCommand, 0), 0);
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(kExitCommand, 0), 0);
     if (handle) {
       WaitForSingleObject(handle, 5000);
       CloseHandle(handle);

@@ -1,5 +1,7 @@
 // A stand-in for the voice program: it records the command line it was started with,
-// one line per start, in the file "<its own path>.log", and ends at once.
+// one line per start, in the file "<its own path>.log", and ends at once; or, while the
+// event "HvLingeringRogerStop" exists, stays running until it is set (at most 60 s), as
+// the voice program does after its first start, holding what handles it inherited.
 #include <windows.h>
 
 #include <string>
@@ -19,6 +21,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       DWORD written = 0;
       WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
       CloseHandle(file);
+      if (HANDLE linger = OpenEventA(SYNCHRONIZE, FALSE, "HvLingeringRogerStop")) WaitForSingleObject(linger, 60000);
       return 0;
     }
     Sleep(10);

@@ -1,27 +1,40 @@
 // Plays the simulator for scripts: a simulator installation, the sample networks on a
 // loopback HTTP server, the IPC server window ("UIPCMAIN") on a message-pumping simulator
 // thread and Hallvoxen.dll loaded there as the simulator loads it; then it follows the
-// script's commands, one a line, and checks its expectations. Every module scenario of
-// the Win32 tests is such a script (tests/win32/scenarios/*.txt); the first unmet
-// expectation prints "SCENARIO FAILED" with its line and ends the run with exit code 1.
+// script's commands, one a line, and checks its expectations. Every scenario of the
+// Win32 tests is such a script (tests/win32/scenarios/*.txt), and tests/smoke32/run.sh
+// plays some against the shipped 32-bit build; the first unmet expectation prints
+// "SCENARIO FAILED" with its line and ends the run with exit code 1. Every entry and
+// export call must keep the simulator thread's stack pointer and x87 control word
+// (tests/support/ModuleHost.h).
 //
-// Set-up (before start):  roger installed|empty|nofile  ini LINE  cfg LINE  folder NAME
-//   nosimkey  entry I VALUE  serve  http PATH refuse|stall|truncate  listen ADDRESS
-//   logfill  logdir  window (the IPC window now; without it, none)
+// Set-up (before start):  roger installed|empty|nofile|lingering  ini LINE  cfg LINE
+//   folder NAME  nosimkey  entry I VALUE  serve  http PATH refuse|stall|truncate|huge|hugestream
+//   listen ADDRESS  logfill  logdir  window (the IPC window now; without it, none)
 // The module:  start (answers the boxes start-up shows)  box TEXT (the next one's text,
 //   "|" for a line break)  threads N  unload [busy MS|waiting|abandoning]  reload
-// The simulator:  com1 F  position LAT LON  pick  key CODE  delay MS  wait MS
+// The simulator:  com1 F  position LAT LON  fixed LAT LON (the simulator's 64-bit fixed
+//   point)  pick  key CODE  delay MS  wait MS
 // The exports:  mode V [RETURNS]  select V [RETURNS]  server N  status N [CALLSIGN]
+//   record FREQ CALLSIGN CHANNEL LAT LON RANGE (the last status's station record)
 //   flood N (N Get_Server calls with the module's threads held still)
 // What reaches the outside:  starts TEXT  nostart  datagram TEXT  nodatagram
 //   inikey KEY VALUE  inifile same|absent  log TEXT  logcount TEXT N  nolog  logrotated
 //   requests PATH N  table I VALUE  menu TEXT  openings N  batchesok  boxshowing 0|1  httpstop
 // The settings dialog:  dialog  click NAME  checked NAME 0|1  enabled NAME 0|1
 //   lines A | B  dblclick N  keys N  closed  (NAME: active vatsim ivao range list ok cancel)
+// Pelkorin:  pelkorin start|up|exits CODE|menu KEY (the latest one started; "menu" right-
+//   clicks the tray icon and presses the key)  send TEXT (a datagram to 127.0.0.1:2464)
+//   tray absent|contact|nocontact [HOLD_MS]  answer error|about TEXT (answers the box)
+// In the texts of send, starts and answer, "\0" is a NUL and "c{N}" N times the character c.
 //
-// usage: substitute_simulator [Hallvoxen.dll] [SCRIPT...]   (no script: standard input)
+// usage: substitute_simulator [Hallvoxen.dll] [Pelkorin.exe] [SCRIPT...]   (no script:
+//   standard input; by default the module and Pelkorin of this build)
 #include <windows.h>
+#include <tlhelp32.h>
+#include <winsock.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -36,11 +49,10 @@
 
 #include "demo/SampleNetworks.h"
 #include "records/portable/AtcStation.h"
-#include "tests/support/DatagramReceiver.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ModuleHost.h"
-#include "tests/support/ModuleThreadsProbe.h"
 #include "tests/support/SubstituteSimulator.h"
+#include "tests/support/TrayOnScreen.h"
 #include "tests/support/WinTestSupport.h"
 
 namespace {
@@ -65,33 +77,124 @@ std::string oneLine(std::string text) {
   return text;
 }
 
+// "\0" -> NUL, "c{N}" -> N times c.
+std::string expand(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t close = text.find('}', i);
+    if (text.compare(i, 2, "\\0") == 0) {
+      out += '\0';
+      ++i;
+    } else if (text[i] == '{' && !out.empty() && close != std::string::npos && close > i + 1 &&
+               text.find_first_not_of("0123456789", i + 1) == close) {
+      out.append(std::stoul(text.substr(i + 1, close - i - 1)) - 1, out.back());
+      i = close;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// The threads of this process that a module started (their start address lies in its
+// image): counted, or held still, or let go on.
+int threadsStartedBy(HMODULE module, DWORD (WINAPI* act)(HANDLE) = nullptr) {
+  using QueryFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
+  if (!query || !module) return -1;
+  auto base = reinterpret_cast<const BYTE*>(module);
+  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  int count = 0;
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    HANDLE thread = entry.th32OwnerProcessID != GetCurrentProcessId() ? nullptr
+                    : OpenThread(THREAD_QUERY_INFORMATION | THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+    const BYTE* start = nullptr;
+    if (thread && query(thread, 9 /* ThreadQuerySetWin32StartAddress */, &start, sizeof start, nullptr) == 0 &&
+        start >= base && start < base + nt->OptionalHeader.SizeOfImage) {
+      ++count;
+      if (act) act(thread);
+    }
+    if (thread) CloseHandle(thread);
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+// A UDP socket on port 2464 of a loopback address, standing in for the remote launcher.
+// Another program's test may hold the port for a moment.
+SOCKET listenOn(const std::string& address) {
+  SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  sockaddr_in local = {};
+  local.sin_family = AF_INET;
+  local.sin_port = htons(2464);
+  local.sin_addr.s_addr = inet_addr(address.c_str());
+  for (int attempt = 0; attempt < 100; ++attempt, Sleep(100))
+    if (bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0) return s;
+  closesocket(s);
+  return INVALID_SOCKET;
+}
+
+std::optional<std::string> nextDatagram(SOCKET s, std::chrono::milliseconds within) {
+  const int timeout = static_cast<int>(within.count());
+  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+  char buffer[2048];
+  const int n = recv(s, buffer, sizeof buffer, 0);
+  return n < 0 ? std::nullopt : std::optional<std::string>(std::string(buffer, n));
+}
+
+bool sendDatagram(const std::string& bytes) {
+  SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  sockaddr_in to = {};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(2464);
+  to.sin_addr.s_addr = inet_addr("127.0.0.1");
+  const int sent = sendto(s, bytes.data(), static_cast<int>(bytes.size()), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  closesocket(s);
+  return sent == static_cast<int>(bytes.size());
+}
+
+BOOL CALLBACK findDialog(HWND w, LPARAM out) {
+  char cls[32] = {}, caption[32] = {};
+  DWORD process = 0;
+  GetWindowThreadProcessId(w, &process);
+  GetClassNameA(w, cls, sizeof cls);
+  GetWindowTextA(w, caption, sizeof caption);
+  if (process != GetCurrentProcessId() || std::string(cls) != "#32770" || std::string(caption) != "Hallvoxen" ||
+      !IsWindowVisible(w))
+    return TRUE;
+  *reinterpret_cast<HWND*>(out) = w;
+  return FALSE;
+}
+
 HWND dialogOnScreen() {
   HWND found = nullptr;
-  EnumWindows([](HWND w, LPARAM out) {
-    char cls[32] = {}, caption[32] = {};
-    DWORD process = 0;
-    GetWindowThreadProcessId(w, &process);
-    GetClassNameA(w, cls, sizeof cls);
-    GetWindowTextA(w, caption, sizeof caption);
-    if (process != GetCurrentProcessId() || std::string(cls) != "#32770" || std::string(caption) != "Hallvoxen" ||
-        !IsWindowVisible(w))
-      return TRUE;
-    *reinterpret_cast<HWND*>(out) = w;
-    return FALSE;
-  }, reinterpret_cast<LPARAM>(&found));
+  EnumWindows(findDialog, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
 class Scenario {
  public:
-  explicit Scenario(std::string dll) : dll_(std::move(dll)) {}
+  Scenario(std::string dll, std::string pelkorin) : dll_(std::move(dll)), pelkorin_(std::move(pelkorin)) {}
   ~Scenario() {
     if (running_) host_.deinitialise();
     host_.run([&] { sim_.destroy(); });
+    for (const PROCESS_INFORMATION& p : pelkorins_) {
+      TerminateProcess(p.hProcess, 99);
+      CloseHandle(p.hProcess);
+    }
+    if (lingering_) SetEvent(lingering_), CloseHandle(lingering_);
+    if (receiver_ != INVALID_SOCKET) closesocket(receiver_);
   }
 
-  // Runs one command; false (with the reason in why_) when an expectation is not met.
-  bool run(const std::string& command, std::istringstream& in);
+  // Runs one command; false (with the reason in why_) when an expectation is not met,
+  // or when a call into the module broke the caller's stack pointer or control word.
+  bool run(const std::string& command, std::istringstream& in) {
+    return runCommand(command, in) && (host_.fault().empty() || fail(host_.fault()));
+  }
   bool finish() { return boxes_.empty() || fail("start-up showed an unexpected box: " + boxes_.front()); }
   std::string why_;
 
@@ -114,13 +217,11 @@ class Scenario {
     for (std::string line; std::getline(log, line);) n += line.find(part) != std::string::npos;
     return n;
   }
-  template <typename Fn>
-  Fn* api(const char* name) { return host_.exported<Fn>(name); }
-  std::uint32_t status(hv::AtcStation* record = nullptr) {
+  std::uint32_t status(hv::AtcStation* record) {
     unsigned char buffer[256];
     std::memset(buffer, 0xEE, sizeof buffer);
-    std::uint32_t s = api<std::uint32_t __stdcall(void*)>("HALLVOXEN_Get_Status")(buffer);
-    if (record) std::memcpy(record, buffer, sizeof *record);
+    std::uint32_t s = host_.call("HALLVOXEN_Get_Status", 1, reinterpret_cast<std::uintptr_t>(buffer));
+    std::memcpy(record, buffer, sizeof *record);
     untouched_ = buffer[0] == 0xEE && std::memcmp(buffer, buffer + 1, 255) == 0;
     if (s == 2 || s == 4) untouched_ = buffer[192] == 0xEE;
     return s;
@@ -138,16 +239,29 @@ class Scenario {
     return lines;
   }
   bool unload(const std::string& how, int ms);
+  bool runCommand(const std::string& command, std::istringstream& in);
+  bool pelkorin(const std::string& what, std::istringstream& in);
+  HWND pelkorinWindow() const {
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "TrayMainWindow", "Hallvoxen"));) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(w, &owner);
+      if (!pelkorins_.empty() && owner == pelkorins_.back().dwProcessId) return w;
+    }
+    return nullptr;
+  }
 
-  std::string dll_, folder_ = "FS2002", iniText_, iniAtStart_;
+  std::string dll_, pelkorin_, folder_ = "FS2002", iniText_, iniAtStart_;
   std::unique_ptr<SimInstallation> install_;
   std::string rogerWilco_;
   std::size_t startsSeen_ = 0;
   LoopbackHttpServer http_;
-  std::unique_ptr<DatagramReceiver> receiver_;
+  SOCKET receiver_ = INVALID_SOCKET;
   ModuleHost host_;
   SubstituteSimulator sim_;
   Lines boxes_;
+  hv::AtcStation record_{};
+  std::vector<PROCESS_INFORMATION> pelkorins_;
+  HANDLE lingering_ = nullptr;
   HWND dialog_ = nullptr;
   bool untouched_ = false, running_ = false;
 };
@@ -167,12 +281,52 @@ bool Scenario::unload(const std::string& how, int ms) {
   });
   running_ = false;
   if (!ready) return fail("no module thread sent a batch");
-  if (took >= std::chrono::milliseconds(200)) return fail("unload took " + std::to_string(took.count()) + " ms");
+  if (took >= scaled(std::chrono::milliseconds(200))) return fail("unload took " + std::to_string(took.count()) + " ms");
   // An abandoned download's transfer runs on until its server gives up.
   return expect(left == 0 || how == "abandoning", std::to_string(left) + " module threads left after unload");
 }
 
-bool Scenario::run(const std::string& c, std::istringstream& in) {
+bool Scenario::pelkorin(const std::string& what, std::istringstream& in) {
+  if (what == "start") {
+    std::string commandLine = "\"" + pelkorin_ + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(pelkorin_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+      return fail("cannot start " + pelkorin_);
+    CloseHandle(info.hThread);
+    return pelkorins_.push_back(info), true;
+  }
+  if (pelkorins_.empty()) return fail("no Pelkorin started");
+  if (what == "up") {
+    // The listener binds on its own thread, about when the window appears.
+    return expect(waitUntil([&] { return pelkorinWindow() != nullptr; }, 10000ms), "no Pelkorin window") && (Sleep(300), true);
+  }
+  if (what == "exits") {
+    const HANDLE process = pelkorins_.back().hProcess;
+    DWORD code = 99;
+    const bool ended = WaitForSingleObject(process, static_cast<DWORD>(scaled(5000ms).count())) == WAIT_OBJECT_0 &&
+                       GetExitCodeProcess(process, &code);
+    if (!ended) return fail("Pelkorin is still running");
+    CloseHandle(process);
+    pelkorins_.pop_back();  // the one started before it is the latest again
+    std::string want;
+    in >> want;
+    return expect(std::to_string(code) == want, "Pelkorin ended with exit code " + std::to_string(code));
+  }
+  if (what == "menu") {
+    std::string key;
+    in >> key;
+    POINT icon{};
+    if (!waitUntil([&] { return trayIconCentre(icon); })) return fail("no tray icon to click");
+    rightClickAt(icon);
+    if (!waitUntil([] { return visiblePopupMenu() != nullptr; }, 3000ms)) return fail("no menu after a right click");
+    return pressKey(static_cast<WORD>(std::toupper(key[0]))), true;
+  }
+  return fail("unknown pelkorin command " + what);
+}
+
+bool Scenario::runCommand(const std::string& c, std::istringstream& in) {
   auto number = [&] {
     std::string word;
     in >> word;
@@ -185,6 +339,8 @@ bool Scenario::run(const std::string& c, std::istringstream& in) {
     if (how == "installed") rogerWilco_ = install().installRogerWilco();
     if (how == "empty") setMachineString(kAppPathKey, nullptr, "");
     if (how == "nofile") setMachineString(kAppPathKey, nullptr, install().simFolder() + "\\no such\\roger.exe");
+    // The stand-in then stays running until the scenario ends, as the voice program does.
+    if (how == "lingering") rogerWilco_ = install().installRogerWilco(), lingering_ = CreateEventA(nullptr, TRUE, FALSE, kLingerEvent);
     return true;
   }
   if (c == "ini" || c == "cfg") {
@@ -209,13 +365,15 @@ bool Scenario::run(const std::string& c, std::istringstream& in) {
   if (c == "http") {
     std::string path, how;
     in >> path >> how;
+    // "huge": a file one byte over the module's 16 MiB, announced; "hugestream": without a length.
+    if (how.compare(0, 4, "huge") == 0) http_.addFile(path, std::string(16 * 1024 * 1024 + 1, 'x'));
     http_.setBehaviour(path, how == "refuse" ? HttpBehaviour::Refuse : how == "stall" ? HttpBehaviour::Stall
-                                                                                     : HttpBehaviour::Truncate);
+                             : how == "truncate" ? HttpBehaviour::Truncate : how == "hugestream" ? HttpBehaviour::NoLength
+                                                                                                 : HttpBehaviour::Serve);
     return true;
   }
   if (c == "listen") {
-    receiver_ = std::make_unique<DatagramReceiver>(rest(in).c_str());
-    return expect(receiver_->bound(), "cannot bind port 2464");
+    return expect((receiver_ = listenOn(rest(in))) != INVALID_SOCKET, "cannot bind port 2464");
   }
   if (c == "logfill") {
     writeFile(logPath(), std::string(1024 * 1024 - 100, 'x'));
@@ -235,7 +393,7 @@ bool Scenario::run(const std::string& c, std::istringstream& in) {
     if (!host_.load(dll_)) return fail("cannot load " + dll_);
     PendingCall call = host_.initialise();
     running_ = true;
-    for (auto until = Clock::now() + std::chrono::seconds(10); !call.done() && Clock::now() < until;)
+    for (auto until = Clock::now() + scaled(10000ms); !call.done() && Clock::now() < until;)
       if (auto text = answerMessageBox(kErrorCaption, std::chrono::milliseconds(50))) boxes_.push_back(oneLine(*text));
     if (auto late = answerMessageBox(kErrorCaption, std::chrono::milliseconds(300))) boxes_.push_back(oneLine(*late));
     return expect(call.done(), "the initialisation entry did not return");
@@ -262,7 +420,7 @@ bool Scenario::run(const std::string& c, std::istringstream& in) {
     if (!host_.load(dll_)) return fail("cannot load again");
     if (!expect(host_.module() == first, "the image was unmapped while a transfer ran")) return false;
     running_ = true;
-    return host_.initialise().wait(std::chrono::seconds(10)) || fail("the initialisation entry did not return");
+    return host_.initialise().wait(scaled(10000ms)) || fail("the initialisation entry did not return");
   }
 
   // ---- the simulator
@@ -271,6 +429,11 @@ bool Scenario::run(const std::string& c, std::istringstream& in) {
     double lat = 0, lon = 0;
     in >> lat >> lon;
     return sim_.setPosition(lat, lon), true;
+  }
+  if (c == "fixed") {
+    std::uint64_t lat = 0, lon = 0;
+    in >> lat >> lon;
+    return sim_.setPositionFixed(lat, lon), true;
   }
   if (c == "pick") return expect(sim_.pickMenuItem(), "no menu item to pick");
   if (c == "key") return expect(sim_.pressKey(static_cast<std::uint8_t>(number())) > 0, "the key activated no entry");
@@ -281,58 +444,69 @@ bool Scenario::run(const std::string& c, std::istringstream& in) {
   if (c == "mode" || c == "select") {
     const auto value = static_cast<std::uint32_t>(number());
     const long long expected = number();
-    const std::uint32_t got =
-        api<std::uint32_t __stdcall(std::uint32_t)>(c == "mode" ? "HALLVOXEN_Set_Mode" : "HALLVOXEN_Select_Server")(value);
+    const std::uint32_t got = host_.call(c == "mode" ? "HALLVOXEN_Set_Mode" : "HALLVOXEN_Select_Server", 1, value);
     return expect(expected < 0 || got == expected, c + " returned " + std::to_string(got));
   }
   if (c == "server") {
-    const std::uint32_t got = api<std::uint32_t __stdcall()>("HALLVOXEN_Get_Server")();
+    const std::uint32_t got = host_.call("HALLVOXEN_Get_Server");
     return expect(got == number(), "Get_Server returned " + std::to_string(got));
   }
   if (c == "status") {
     const long long n = number();
     std::string callsign;
     in >> callsign;
-    hv::AtcStation record{};
     std::uint32_t got = 0;
     const bool ok = waitUntil([&] {
-      got = status(&record);
-      return got == n && untouched_ && (callsign.empty() || callsign == record.callsign);
-    }, std::chrono::seconds(20));
+      got = status(&record_);
+      return got == n && untouched_ && (callsign.empty() || callsign == record_.callsign);
+    }, 20000ms);
     return expect(ok, "Get_Status returned " + std::to_string(got) + " with " +
-                          (untouched_ ? std::string(record.callsign) : "the buffer written beyond its record"));
+                          (untouched_ ? std::string(record_.callsign) : "the buffer written beyond its record"));
+  }
+  if (c == "record") {  // the position as the network's file writes it, to the last bit
+    std::string frequency, callsign, channel, lat, lon, range;
+    in >> frequency >> callsign >> channel >> lat >> lon >> range;
+    const hv::AtcStation& r = record_;
+    char got[400];
+    std::snprintf(got, sizeof got, "%u %s %s %.17g %.17g %d", r.frequency, r.callsign, r.voiceChannel, r.latitude,
+                  r.longitude, static_cast<int>(r.range));
+    return expect(std::to_string(r.frequency) == frequency && callsign == r.callsign && channel == r.voiceChannel &&
+                      r.latitude == std::strtod(lat.c_str(), nullptr) && r.longitude == std::strtod(lon.c_str(), nullptr) &&
+                      std::to_string(r.range) == range,
+                  std::string("the record holds ") + got);
   }
   if (c == "flood") {
     const long long n = number();
     host_.run([&] {
       // With the module's threads held still, the log's writer cannot empty its queue.
-      suspendThreadsStartedBy(host_.module(), true);
-      auto getServer = api<std::uint32_t __stdcall()>("HALLVOXEN_Get_Server");
-      for (int i = 0; i < n; ++i) getServer();
-      suspendThreadsStartedBy(host_.module(), false);
+      threadsStartedBy(host_.module(), SuspendThread);
+      for (int i = 0; i < n; ++i) host_.call("HALLVOXEN_Get_Server");
+      threadsStartedBy(host_.module(), ResumeThread);
     });
     return true;
   }
 
   // ---- the outside
   if (c == "starts" || c == "nostart") {
-    const std::string text = rest(in);
+    const std::string text = expand(rest(in));
     if (c == "nostart") {
-      Sleep(1000);
+      Sleep(static_cast<DWORD>(scaled(1000ms).count()));
       const Lines all = install().rogerWilcoStarts();
       return expect(all.size() == startsSeen_, "RogerWilco was started with " + (all.empty() ? "" : all.back()));
     }
-    const Lines all = install().waitForRogerWilcoStarts(startsSeen_ + 1, std::chrono::seconds(8));
-    if (all.size() <= startsSeen_) return fail("RogerWilco was not started with " + text);
+    Lines all;
+    if (!waitUntil([&] { return (all = install().rogerWilcoStarts()).size() > startsSeen_; }, 8000ms))
+      return fail("RogerWilco was not started with " + text);
     const std::string got = all[startsSeen_++];
     return expect(got == rogerWilco_ + " " + text, "RogerWilco was started as " + got);
   }
   if (c == "datagram" || c == "nodatagram") {
     const std::string text = rest(in);
-    if (!receiver_) return fail("no listen before " + c);
+    if (receiver_ == INVALID_SOCKET) return fail("no listen before " + c);
     // Heartbeats come every cycle in remote mode; only a heartbeat expected is looked at.
-    auto got = receiver_->next(std::chrono::milliseconds(c == "datagram" ? 3000 : 1200));
-    while (got == "{SYNC}" && text != "{SYNC}" && c == "datagram") got = receiver_->next(std::chrono::milliseconds(3000));
+    auto got = nextDatagram(receiver_, scaled(std::chrono::milliseconds(c == "datagram" ? 3000 : 1200)));
+    for (auto until = Clock::now() + scaled(3000ms); got == "{SYNC}" && text != "{SYNC}" && c == "datagram" && Clock::now() < until;)
+      got = nextDatagram(receiver_, scaled(3000ms));
     if (c == "nodatagram") return expect(!got, "a datagram came: " + got.value_or(""));
     return expect(got == text, "the datagram was \"" + got.value_or("(none)") + "\"");
   }
@@ -437,6 +611,32 @@ bool Scenario::run(const std::string& c, std::istringstream& in) {
       SendMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
     return true;
   }
+  // ---- Pelkorin
+  if (c == "pelkorin") {
+    std::string what;
+    in >> what;
+    return pelkorin(what, in);
+  }
+  if (c == "send") return expect(sendDatagram(expand(rest(in))), "the datagram could not be sent");
+  if (c == "tray") {
+    std::string name;
+    in >> name;
+    const TrayLook want = name == "absent" ? TrayLook::Absent : name == "contact" ? TrayLook::Contact : TrayLook::NoContact;
+    const long long hold = number();
+    if (!waitUntil([&] { return lookAtTray() == want; }))
+      return fail(std::string("the tray shows ") + toString(lookAtTray()));
+    for (auto until = Clock::now() + std::chrono::milliseconds(hold); Clock::now() < until; Sleep(100))
+      if (lookAtTray() != want) return fail(std::string("the tray turned to ") + toString(lookAtTray()));
+    return true;
+  }
+  if (c == "answer") {
+    std::string which;
+    in >> which;
+    const std::string want = expand(rest(in));
+    const auto got = answerMessageBox(which == "about" ? "Pelkorin" : kErrorCaption, scaled(10000ms));
+    return expect(got && oneLine(*got) == want, "the box showed \"" + oneLine(got.value_or("(none)")) + "\"");
+  }
+
   if (c == "closed") {
     HWND d = dialog_;
     return expect(waitUntil([&] { return !IsWindowVisible(d); }, std::chrono::milliseconds(1000)), "the dialog is open");
@@ -445,8 +645,8 @@ bool Scenario::run(const std::string& c, std::istringstream& in) {
 }
 
 // Runs one script; 0 when every expectation was met.
-int runScript(const std::string& dll, std::istream& script, const std::string& name) {
-  Scenario scenario(dll);
+int runScript(const std::string& dll, const std::string& pelkorin, std::istream& script, const std::string& name) {
+  Scenario scenario(dll, pelkorin);
   int number = 0;
   bool ok = true;
   for (std::string line; ok && std::getline(script, line);) {
@@ -466,18 +666,21 @@ int runScript(const std::string& dll, std::istream& script, const std::string& n
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string dll = binPath("Hallvoxen.dll");
+  WSADATA wsa;
+  WSAStartup(MAKEWORD(1, 1), &wsa);
+  std::string dll = binPath("Hallvoxen.dll"), pelkorin = binPath("Pelkorin.exe");
   Lines scripts;
   for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg.size() > 4 && arg.compare(arg.size() - 4, 4, ".dll") == 0) dll = arg;
+    const std::string arg = argv[i], ending = arg.size() > 4 ? arg.substr(arg.size() - 4) : "";
+    if (ending == ".dll") dll = arg;
+    else if (ending == ".exe") pelkorin = arg;
     else scripts.push_back(arg[0] == '/' ? windowsPath(arg) : arg);
   }
-  if (scripts.empty()) return runScript(dll, std::cin, "(standard input)");
+  if (scripts.empty()) return runScript(dll, pelkorin, std::cin, "(standard input)");
   int failed = 0;
   for (const std::string& path : scripts) {
     std::ifstream script(std::filesystem::u8path(path));
-    failed += script ? runScript(dll, script, path) : 1;
+    failed += script ? runScript(dll, pelkorin, script, path) : 1;
   }
   return failed == 0 ? 0 : 1;
 }
