@@ -15,7 +15,7 @@
 
 namespace hv {
 
-void DownloadAbort::abort() {
+void DownloadAbort::Abort() {
   std::shared_ptr<Transfer> transfer;
   {
     std::lock_guard<CriticalSection> lock(mutex_);

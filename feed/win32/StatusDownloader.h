@@ -43,7 +43,7 @@ constexpr char kDownloadTooLongText[] = "Download timed out: the transfer took l
 constexpr char kNoAnswerText[] = "The server closed the connection without an answer";
 
 // Ends the downloads of one feed from another thread. Set the feed's stop flag first,
-// then call abort(): the download under way returns false at once, and every later one
+// then call Abort(): the download under way returns false at once, and every later one
 // fails at once while the flag stays set.
 class DownloadAbort {
  public:
@@ -51,7 +51,7 @@ class DownloadAbort {
   DownloadAbort(const DownloadAbort&) = delete;
   DownloadAbort& operator=(const DownloadAbort&) = delete;
 
-  void abort();
+  void Abort();
 
  private:
   friend class StatusDownloader;

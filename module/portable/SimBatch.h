@@ -60,7 +60,6 @@ class SimBatch {
   void detach();
   bool attached() const { return start_ != nullptr; }
 
-  std::uint32_t capacity() const { return capacity_; }
   // Bytes of records queued, not counting the terminator.
   std::uint32_t length() const { return used_; }
   bool empty() const { return used_ == 0; }

@@ -12,8 +12,6 @@ bool SimClient::open(std::uint16_t requested, std::uint32_t& error, void* buffer
     error = kSimBadBuffer;
     return false;
   }
-  serverVersion_ = 0;
-  simulatorVersion_ = 0;
   server_ = link_.find ? link_.find(link_.context) : 0;
   if (!server_) {
     error = kSimNoServer;
@@ -23,15 +21,16 @@ bool SimClient::open(std::uint16_t requested, std::uint32_t& error, void* buffer
 
   // The write to 0x330A overlaps the high half of the word at 0x3308; queued after the
   // read, it cannot hide the marker from it.
-  std::uint32_t versionWord = 0;
+  std::uint32_t serverVersion = 0, versionWord = 0;
+  std::uint16_t simulatorVersion = 0;
   const std::uint16_t clientWord = kSimClientWord;
-  if (!read(kSimServerVersionOffset, 4, &serverVersion_, error) ||
+  if (!read(kSimServerVersionOffset, 4, &serverVersion, error) ||
       !read(kSimVersionWordOffset, 4, &versionWord, error) ||
       !write(kSimClientWordOffset, 2, &clientWord, error) || !process(error)) {
     close();
     return false;
   }
-  error = checkServerIdentity(serverVersion_, versionWord, requested, simulatorVersion_);
+  error = checkServerIdentity(serverVersion, versionWord, requested, simulatorVersion);
   if (error != kSimOk) {
     close();
     return false;

@@ -36,17 +36,11 @@ class SimClient {
 
   bool isOpen() const { return batch_.attached(); }
   bool batchEmpty() const { return batch_.empty(); }
-  std::uint32_t capacity() const { return batch_.capacity(); }
-  std::uintptr_t server() const { return server_; }
-  std::uint32_t serverVersion() const { return serverVersion_; }
-  std::uint16_t simulatorVersion() const { return simulatorVersion_; }
 
  private:
   SimServerLink link_;
   SimBatch batch_;
   std::uintptr_t server_ = 0;
-  std::uint32_t serverVersion_ = 0;
-  std::uint16_t simulatorVersion_ = 0;
 };
 
 }  // namespace hv

@@ -128,8 +128,8 @@ void stopModule() {
   state.vatsimFeedStop = 1;
   state.ivaoFeedStop = 1;
   state.workerStop = 1;
-  module->vatsimDownloads.abort();
-  module->ivaoDownloads.abort();
+  module->vatsimDownloads.Abort();
+  module->ivaoDownloads.Abort();
   // A thread that did not end in time still works on the module object, and a batch the
   // simulator did not answer may still be written into its buffer: the object is then
   // left alive for good rather than freed under them.

@@ -137,8 +137,7 @@ TEST(SimClient, TheOpeningBatchFillsFiftyEightBytes) {
       2, 0, 0, 0, 0x0A, 0x33, 0, 0, 2, 0, 0, 0, 0x4C, 0x04,              // write 0x044C at 0x330A
       0, 0, 0, 0};
   EXPECT_EQ(server.sent, std::vector<std::vector<unsigned char>>{expected});
-  EXPECT_EQ(client.serverVersion(), 0x19980005u);
-  EXPECT_EQ(client.simulatorVersion(), 0x0800);
+  EXPECT_TRUE(client.isOpen());
 
   // Without the server's window, with the opening refused, or with an older server: not open.
   const struct { bool present; std::intptr_t openReply; std::uint32_t version, code; } refusals[] = {

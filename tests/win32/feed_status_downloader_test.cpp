@@ -67,7 +67,7 @@ TEST(StatusDownloader, AbortEndsAStalledDownloadAtOnce) {
   server.setTricklePause(60s);
   std::atomic<std::uint32_t> stop{0};
   hv::DownloadAbort abort(stop);
-  abort.abort();
+  abort.Abort();
   std::string result;
   ASSERT_TRUE(StatusDownloader(&abort).Download(server.url("/ok.txt"), result));
 
@@ -91,7 +91,7 @@ TEST(StatusDownloader, AbortEndsAStalledDownloadAtOnce) {
 
     stop = 1;
     Clock::time_point abortedAt = Clock::now();
-    abort.abort();
+    abort.Abort();
     while (!returned && MsSince(abortedAt) < 5000) Sleep(1);
     EXPECT_LT(MsSince(abortedAt), 200);
     download.join();
