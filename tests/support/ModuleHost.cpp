@@ -1,5 +1,7 @@
 #include "tests/support/ModuleHost.h"
 
+#include <cstdio>
+
 namespace hvtest {
 
 namespace {
@@ -134,9 +136,12 @@ std::uint32_t ModuleHost::probedCall(const char* name, void* function, int argum
   std::int32_t shift = 0;
   const std::uint32_t value = stdcallProbed(function, arguments, argument, shift);
   const std::uint16_t after = x87ControlWord();
-  if (fault_.empty() && (shift != 0 || after != before))
-    fault_ = std::string(name) + " moved the stack pointer by " + std::to_string(shift) + " bytes, control word " +
-             std::to_string(before) + " -> " + std::to_string(after);
+  if (fault_.empty() && (shift != 0 || after != before)) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%s moved the stack pointer by %d bytes, x87 control word %04X -> %04X", name,
+                  static_cast<int>(shift), before, after);
+    fault_ = text;
+  }
   return value;
 }
 

@@ -1,4 +1,4 @@
-// Helpers for the Win32 tests under Wine: paths, throwaway folders, registry values,
+// Helpers for the Win32 tests under Wine: time limits, paths, files, registry values,
 // message boxes, and a simulator installation with a stand-in voice program.
 #pragma once
 

@@ -549,8 +549,12 @@ bool Scenario::runCommand(const std::string& c, std::istringstream& in) {
     in >> path;
     const int n = static_cast<int>(number());
     if (n == 0) return expect(path == "-" ? http_.requests().empty() : http_.requestsFor(path) == 0, "a download");
-    return expect(http_.waitForRequests(path, n, std::chrono::seconds(10)), std::to_string(http_.requestsFor(path)) +
-                                                                                 " requests for " + path);
+    if (!http_.waitForRequests(path, n, std::chrono::seconds(10)))
+      return fail(std::to_string(http_.requestsFor(path)) + " requests for " + path);
+    for (const HttpRequest& r : http_.requests())  // every download a plain GET in the module's name
+      if (r.method != "GET" || (r.headers + "\r\n").find("User-Agent: Hallvoxen\r\n") == std::string::npos)
+        return fail("a request of " + r.path + ": " + r.method + " " + oneLine(r.headers));
+    return true;
   }
   if (c == "table") {
     const int i = static_cast<int>(number());
