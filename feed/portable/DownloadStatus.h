@@ -48,9 +48,9 @@ std::string PlainErrorText(std::string_view raw);
 // The text when the system has no message for an error code.
 std::string UnknownErrorText(std::uint32_t code);
 
-// Whether appending `incoming` bytes to `held` would pass the limit.
-constexpr bool BodyTooLarge(std::size_t held, std::size_t incoming, std::size_t limit = kMaxBodyBytes) {
-  return incoming > limit || held > limit - incoming;
+// Whether appending `incoming` bytes to `held` would pass the 16 MiB limit.
+constexpr bool BodyTooLarge(std::size_t held, std::size_t incoming) {
+  return incoming > kMaxBodyBytes || held > kMaxBodyBytes - incoming;
 }
 
 // The text when the connection ended before the announced length had arrived.

@@ -126,7 +126,7 @@ void RunTransferCalls(Transfer& transfer) {
   if (request == nullptr) return;
 
   unsigned long long announced = NumericHeader(request, HTTP_QUERY_CONTENT_LENGTH, 0);
-  if (announced > transfer.maxBodyBytes) return Fail(transfer, kBodyTooLargeText);
+  if (announced > kMaxBodyBytes) return Fail(transfer, kBodyTooLargeText);
 
   std::time_t start = std::time(nullptr);
   char piece[kReadPieceBytes];
@@ -138,7 +138,7 @@ void RunTransferCalls(Transfer& transfer) {
     }
     if (ClientClosed(client)) return Finish(transfer, false, kDownloadAbortedText);
     if (got == 0) break;
-    if (BodyTooLarge(transfer.body.size(), got, transfer.maxBodyBytes)) return Fail(transfer, kBodyTooLargeText);
+    if (BodyTooLarge(transfer.body.size(), got)) return Fail(transfer, kBodyTooLargeText);
     transfer.body.append(piece, got);
     SetTransferStatus(transfer, ProgressMessage(static_cast<std::int64_t>(transfer.body.size()),
                                                 static_cast<std::int64_t>(std::time(nullptr) - start)));

@@ -23,7 +23,6 @@ struct Transfer {
   std::shared_ptr<DownloadClient> client;
   std::string url;
   DWORD flags = 0;
-  std::size_t maxBodyBytes = kMaxBodyBytes;
   DWORD timeoutMs = kDownloadTimeoutMs;
   std::atomic<DWORD> thread{0};  // the thread that makes the calls; progress from others is not the transfer's
 

@@ -56,7 +56,6 @@ bool StatusDownloader::Download(const std::string& url, std::string& result) {
   transfer->client = client_;
   transfer->url = url;
   transfer->flags = INTERNET_FLAG_TRANSFER_BINARY | (reload ? INTERNET_FLAG_RELOAD : 0);
-  transfer->maxBodyBytes = maxBodyBytes;
   transfer->timeoutMs = timeoutMs;
   if (!transfer->ended) {
     SetStatus(SystemErrorText(GetLastError()));

@@ -81,7 +81,6 @@ class StatusDownloader {
   bool reload = false;
   // Limits; tests shorten them, the feeds keep these values.
   std::uint32_t timeoutMs = kDownloadTimeoutMs;
-  std::size_t maxBodyBytes = kMaxBodyBytes;
   std::chrono::milliseconds wholeDownloadLimit = kWholeDownloadLimit;
 
  private:
