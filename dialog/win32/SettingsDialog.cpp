@@ -129,9 +129,10 @@ void acceptAndClose(const SettingsDialog& dialog, HWND window) {
   state.rangeCheck = checked(window, IDC_RANGE_CHECK) ? 1 : 0;
   if (checked(window, IDC_VATSIM)) selectNetwork(state, Vatsim, save);
   if (checked(window, IDC_IVAO)) selectNetwork(state, Ivao, save);
-  dialog.links.log.write("settings dialog OK: " + choiceText("control", activeBefore, state.active.load() != 0 ? "on" : "off") +
-          ", " + choiceText("network", networkBefore, networkName(state.network.load())) +
-          ", " + choiceText("range check", rangeBefore, state.rangeCheck.load() != 0 ? "on" : "off"));
+  dialog.links.log.write(
+      "settings dialog OK: " + choiceText("control", activeBefore, state.active.load() != 0 ? "on" : "off") + ", " +
+      choiceText("network", networkBefore, networkName(state.network.load())) + ", " +
+      choiceText("range check", rangeBefore, state.rangeCheck.load() != 0 ? "on" : "off"));
   EndDialog(window, IDOK);
 }
 
@@ -141,7 +142,7 @@ bool pickStation(const SettingsDialog& dialog, HWND window, LRESULT index) {
   if (!dialog.listLoaded || index < 0 || static_cast<std::size_t>(index) >= dialog.rows.size()) return false;
   const StationRow& row = dialog.rows[static_cast<std::size_t>(index)];
   dialog.links.log.write(std::string("settings dialog: station ") + row.callsign + " picked, COM1 tuned to " +
-          FrequencyText(row.frequency));
+                         FrequencyText(row.frequency));
   dialog.links.tuneCom1(row.frequency);
   acceptAndClose(dialog, window);
   return true;

@@ -81,7 +81,7 @@ void registerEntries(Module& module, Registration& reg) {
   simulator.write(kMenuRecordOffset, sizeof record, record, error);
   const bool menuRegistered = simulator.process(error);
   module.log.write(std::string("menu entry ") + (menuRegistered ? "registered" : "registration failed") +
-          " in key-table entry " + std::to_string(menu));
+                   " in key-table entry " + std::to_string(menu));
 
   int key = firstFreeEntry(reg.table, menu + 1);
   if (key < 0) {
@@ -93,7 +93,8 @@ void registerEntries(Module& module, Registration& reg) {
   simulator.write(entryOffset(key), 4, &keyEntry, error);
   const bool keyRegistered = simulator.process(error);
   module.log.write("hot key " + std::to_string(state.hotKeyCode) + "," + std::to_string(state.hotKeyModifier) +
-          (keyRegistered ? " registered" : " registration failed") + " in key-table entry " + std::to_string(key));
+                   (keyRegistered ? " registered" : " registration failed") + " in key-table entry " +
+                   std::to_string(key));
 }
 
 // The age of the table that selection uses, if it has one. Callers hold StationTableLock.
