@@ -1,7 +1,8 @@
 // The configuration rules: file locations, and the settings read from Hallvoxen.ini and
 // FS2002.CFG (words, hot key, remote address), through an in-memory stand-in for the
-// profile files; and how the datagram sender reads the address. What is saved back, and names written in any case, are seen by the Win32
-// scenarios (configuration_read, select_server_saves, dialog_choices, dialog_pick).
+// profile files; and how the datagram sender reads the address. What is saved back, and
+// names written in any case, are seen by the Win32 scenarios (configuration_read,
+// select_server_saves, dialog_choices, dialog_pick).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -64,12 +65,10 @@ TEST(ReadConfiguration, Table) {
       {"hot key that is no number", {{kCfg, "x,9"}}, 0, 1, 0, 0, 0},
   };
   for (const auto& c : cases) {
-    Read read(c.keys);
-    EXPECT_EQ(read.state.network, c.network) << c.what;
-    EXPECT_EQ(read.state.rangeCheck, c.rangeCheck) << c.what;
-    EXPECT_EQ(read.state.hotKeyCode, c.code) << c.what;
-    EXPECT_EQ(read.state.hotKeyModifier, c.modifier) << c.what;
-    EXPECT_EQ(read.state.remoteMode, c.remote) << c.what;
+    const Read read(c.keys);
+    const hv::ModuleState& s = read.state;
+    EXPECT_EQ((std::vector<std::uint32_t>{s.network, s.rangeCheck, s.hotKeyCode, s.hotKeyModifier, s.remoteMode}),
+              (std::vector<std::uint32_t>{c.network, c.rangeCheck, c.code, c.modifier, c.remote})) << c.what;
     EXPECT_EQ(read.state.feeds[hv::Ivao].statusUrl, "http://www.ivao.aero/whazzup/status.txt") << c.what;
     EXPECT_TRUE(read.writes.empty() && read.errors.empty()) << c.what;
   }
@@ -79,10 +78,9 @@ TEST(ReadConfiguration, Table) {
 // otherwise remote control is switched off with a message, and the file left alone.
 TEST(ReadConfiguration, RemoteAddress) {
   const std::pair<const char*, bool> cases[] = {
-      {"192.168.0.10", true}, {"1.0.0.1", true},     {"255.254.254.255", true}, {"10.0.0.1x", true},
-      {"192.168.0.0", false}, {"0.1.2.3", false},    {"255.255.255.255", false}, {"10.0.0", false},
-      {"10.0.0.1.5", false},  {"pelkorin.lan", false}, {"", false},            {"10.255.0.1", false},
-      {"256.1.1.1", false},   {"10.0.254.256", false}, {"10.0..1", false},     {"10.0.255.1", false},
+      {"1.0.0.1", true},      {"255.254.254.255", true}, {"10.0.0.1x", true},    {"192.168.0.0", false},
+      {"0.1.2.3", false},     {"256.1.1.1", false},      {"10.255.0.1", false},  {"10.0.255.1", false},
+      {"10.0.254.256", false}, {"10.0.0", false},        {"10.0.0.1.5", false},  {"10.0..1", false},
   };
   for (const auto& [address, valid] : cases) {
     Read read({{kIni + "REMOTE/Remote", "YES"}, {kIni + "REMOTE/RemoteAddress", address}});

@@ -2,8 +2,9 @@
 // whole clients files (VATSIM) and clients plus voice files (IVAO); the voice channel
 // search in a VATSIM controller's information text: the rules as tables of input and
 // expected result. Then the real network files of ../shared/data/networks (skipped when
-// absent) against their golden tables; the bundled samples' golden tables are checked
-// through hallvoxen-stations (tools/CheckStationsTool.cmake).
+// absent) against their golden tables. What the bundled samples' golden tables show
+// (checked through hallvoxen-stations: the first match of an IVAO voice client line, the
+// case rules of its names, host, callsign and frequency tokens) is not repeated here.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -136,7 +137,6 @@ std::string Atc(const std::string& lat, const std::string& facility, const std::
 
 TEST(BuildStationTable, ClientLines) {
   const struct { const char* name; std::string clients, table; } cases[] = {
-      {"ATC lines in file order, pilots skipped", ClientsFile({kPilot, kTwr, kPilot, kApp}, "4"), kTwrRow + kAppRow},
       {"a count of 0 gives an empty table", ClientsFile({kTwr, kApp}, "0"), ""},
       {"only the first n lines are read", ClientsFile({kTwr, kPilot, kApp}, "2"), kTwrRow},
       {"a count of -1 wraps to the largest count", ClientsFile({kTwr, kApp}, "-1"), kTwrRow + kAppRow},
@@ -154,9 +154,6 @@ TEST(BuildStationTable, ClientLines) {
       {"facility 6 stays, range -1 is signed -1", Atc("1", "6", "-1"), "11810\tA\t\t1.000000\t2.000000\t6\t-1\n"},
       {"a converted field is cut to 63 characters", Atc("0." + std::string(61, '0') + "12", "4", "50"),
        "11810\tA\t\t0.000000\t2.000000\t4\t50\n"},
-      {"voice channel from the information text",
-       ClientsFile({Client("EDDF_TWR", "ATC", "119.900", "1", "2", "4", "50", "$ rw.a.net/eddf_twr^\xA7Tw")}, "1"),
-       "11990\tEDDF_TWR\tRW.A.NET/EDDF_TWR\t1.000000\t2.000000\t4\t50\n"},
       // no "CONNECTED CLIENTS" in "!GENERAL": no table
       {"empty text", "", kNoTable},
       {"past the section's end", "!GENERAL\n!CLIENTS\nCONNECTED CLIENTS = 1\n" + kTwr + "\n", kNoTable},
@@ -175,12 +172,6 @@ TEST(BuildStationTable, IvaoVoiceChannels) {
                                             "eu3.voice.example:Zurich:eu3:1:R:"};
   const std::vector<std::string> blank = {"eu1.example:X:EU1:", "blank.example:X::"};
   const struct { const char* name; std::string voice, channels; } cases[] = {
-      {"each station finds its server", VoiceFile("3", servers, "2", {"1:EDDF_TWR:EU1:", "2:EDDF_APP:EU2:"}),
-       "eu1.voice.example|Eu2.Voice.Example|"},
-      {"callsign and server name of the client upper-cased", VoiceFile("3", servers, "1", {"1:eddf_twr:eu2:"}), "Eu2.Voice.Example||"},
-      {"a server whose name holds lower case is never found", VoiceFile("3", servers, "1", {"1:EDDF_TWR:eu3:"}), "||"},
-      {"the first matching line wins even when its server is unknown",
-       VoiceFile("3", servers, "2", {"1:EDDF_TWR:EU9:", "1:EDDF_TWR:EU1:"}), "||"},
       {"only c voice client lines are read", VoiceFile("3", servers, "1", {"1:EDDF_APP:EU1:", "1:EDDF_TWR:EU1:"}), "|eu1.voice.example|"},
       // The server lines run on over the "!VOICE CLIENTS" header: a server without a name
       // whose address is the header, found by the empty lines past the end.
@@ -225,9 +216,7 @@ TEST(BuildStationTable, ThousandsOfAtcLines) {
 TEST(ExtractVoiceChannel, TokenRules) {
   const std::string h120(120, 'h'), H120(120, 'H');
   const struct { const char* name; const char* callsign; std::uint16_t frequency; std::string info, channel; } cases[] = {
-      {"host name token, upper-cased", "NONE_CTR", 11990, "$ rw.liveatc.net/czwg_ctr", "RW.LIVEATC.NET/CZWG_CTR"},
-      {"host token ends before ^", "NONE_CTR", 11990, "rw.a.net/chan^\xA7more", "RW.A.NET/CHAN"},
-      {"... before a blank", "NONE_CTR", 11990, "rw.a.net/ch an", "RW.A.NET/CH"},
+      {"host token ends before a blank", "NONE_CTR", 11990, "rw.a.net/ch an", "RW.A.NET/CH"},
       {"... before a comma", "NONE_CTR", 11990, "rw.a.net/ch,an", "RW.A.NET/CH"},
       {"two dots in a row: no host", "NONE_CTR", 11990, "A..B.C/X", ""},
       {"one dot is not enough", "NONE_CTR", 11990, "vats.im/omae", ""},
