@@ -147,8 +147,8 @@ TEST(SimClient, OpensOnlyWithTheRightServer) {
   }
 }
 
-// Every digit in every place, both ways.
-TEST(Com1Bcd, FourDigitsAfterTheLeadingOne) {
+// COM1's BCD with every digit in every place, both ways; positions; the hot-key entry.
+TEST(SimConversions, Com1BcdPositionsAndTheHotKeyEntry) {
   const std::uint16_t cases[][2] = {{0x0123, 10123}, {0x1234, 11234}, {0x2345, 12345}, {0x3456, 13456}, {0x4567, 14567},
                                     {0x5678, 15678}, {0x6789, 16789}, {0x7890, 17890}, {0x8901, 18901}, {0x9012, 19012}};
   for (const auto& c : cases) {
@@ -161,9 +161,6 @@ TEST(Com1Bcd, FourDigitsAfterTheLeadingOne) {
     std::uint16_t bcd = 0xBEEF;
     EXPECT_FALSE(hv::bcdFromFrequency(outside, bcd) || bcd != 0xBEEF) << outside;
   }
-}
-
-TEST(SimConversions, PositionsAndTheHotKeyEntry) {
   auto fixed = [](std::int32_t hi, std::uint32_t lo) { return std::uint64_t{static_cast<std::uint32_t>(hi)} << 32 | lo; };
   EXPECT_DOUBLE_EQ(hv::latitudeFromFixed(fixed(-10001750, 0)), -90.0);
   EXPECT_DOUBLE_EQ(hv::latitudeFromFixed(fixed(-1, 0x80000000u)), -4.499212637788387e-6);
