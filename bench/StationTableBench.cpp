@@ -5,10 +5,9 @@
 // takes at most 6 times a memchr line split of the same bytes; a count of 4294967295 over a
 // small file builds in under 1 ms, 20,000 stations and voice clients in under 100 ms.
 // Exit 1 when a check fails.
-#include <time.h>
-
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -31,11 +30,7 @@ bool Build(const Input& in) {
   return hv::BuildStationTable(in.clients, in.ivao ? &voice : nullptr, table);
 }
 
-double CpuSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
+double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }  // the process's CPU time
 
 template <typename Run> double FastestSeconds(Run run) {
   double best = 1e9;
