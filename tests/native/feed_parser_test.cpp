@@ -48,12 +48,10 @@ TEST(NextLine, LineEndsOfEveryKind) {
     }
     EXPECT_EQ(lines, c.lines) << c.text;
   }
-  EXPECT_EQ(NextLine("abc\r\ndef", 18), 8u);
 }
 
 TEST(FindKey, NamesValuesAndSections) {
   const struct { const char* name; std::string text; const char* section; const char* key; bool found; std::string value; } cases[] = {
-      {"plain", "url0=http://a/b\n", nullptr, "url0", true, "http://a/b"},
       {"a shorter name before the key answers, even none", "url=x\nurl0=y\n", nullptr, "url0", true, "x"},
       {"a longer name does not answer", "url00=x\nurl0=y\n", nullptr, "url0", true, "y"},
       {"blanks around the =", "CONNECTED CLIENTS   =   703\n", nullptr, "CONNECTED CLIENTS", true, "703"},

@@ -3,9 +3,9 @@
 // texts of a status download.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <future>
 #include <thread>
 
 #include "feed/portable/DownloadStatus.h"
@@ -87,13 +87,9 @@ TEST(FeedPauses, IdleRulePausesAndTheStopThatEndsThem) {
   feed.loaded = 1;
   EXPECT_EQ(PauseAfterPass(feed, FeedTiming{}), 60000ms);
   Flag stop{0};
-  std::thread stopper([&] {
-    std::this_thread::sleep_for(50ms);
-    stop = 1;
-  });
   const auto start = std::chrono::steady_clock::now();
+  auto stopper = std::async(std::launch::async, [&] { std::this_thread::sleep_for(50ms); stop = 1; });
   EXPECT_TRUE(sleepUnlessStopped(60s, stop));
-  stopper.join();
   EXPECT_LT(std::chrono::steady_clock::now() - start, 50ms + 10 * kStopCheckSlice);
   EXPECT_TRUE(sleepUnlessStopped(60s, stop)) << "a stop already set ends the sleep too";
 }
