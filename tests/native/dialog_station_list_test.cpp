@@ -1,7 +1,7 @@
-// The settings dialog's station list where the golden lists of hallvoxen-stations
-// (tools/CheckStationsTool.cmake) and the Win32 scenarios (dialog_pick, dialog_choices)
-// do not reach: the exchange sort's order around equal distances and NaN, and the line
-// texts of long callsigns, wide distances, a distance equal to the range, NaN.
+// The settings dialog's station list where the golden lists of hallvoxen-stations and the
+// Win32 scenarios (dialog_pick, dialog_choices) do not reach: the exchange sort's order
+// around equal distances and NaN, and the line texts of long callsigns, wide distances, a
+// distance equal to the range, NaN.
 #include <gtest/gtest.h>
 
 #include <limits>
