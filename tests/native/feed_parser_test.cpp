@@ -1,13 +1,12 @@
-// The network files' parser: lines, keys and number fields; station tables built from
-// whole clients files (VATSIM) and clients plus voice files (IVAO); the voice channel
-// search in a VATSIM controller's information text: the rules as tables of input and
-// expected result. Then the real network files of ../shared/data/networks (skipped when
-// absent) against their golden tables. What the bundled samples' golden tables show
+// The network files' parser where its rules do not fit rows of text (those of lines, keys,
+// number fields and voice channel tokens are in tables/, read by rule_tables_test):
+// station tables built from whole clients files (VATSIM) and clients plus voice files
+// (IVAO), as tables of input and expected result; the frequency tokens. Then the real
+// network files of ../shared/data/networks (skipped when absent) against their golden tables. What the bundled samples' golden tables show
 // (checked through hallvoxen-stations: the first match of an IVAO voice client line, the
 // case rules of its names, host, callsign and frequency tokens) is not repeated here.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -17,83 +16,11 @@
 #include <vector>
 
 #include "feed/portable/ClientsParser.h"
-#include "feed/portable/FieldNumbers.h"
-#include "feed/portable/NetworkText.h"
 #include "feed/portable/StationTableBuilder.h"
 #include "feed/portable/StationTableText.h"
 
 namespace hv {
 namespace {
-
-using namespace std::string_literals;
-
-TEST(NextLine, LineEndsOfEveryKind) {
-  const struct { std::string text; std::vector<std::string> lines; } cases[] = {
-      {"a\nb\n", {"a", "b"}},         {"a\r\nb\r\n", {"a", "b"}},  {"a\rb", {"a", "b"}},
-      {"a\n\rb", {"a", "b"}},         // LF CR is one line end
-      {"a\r\r\nb\r\r\n", {"a", "b"}}, // so is CR CR LF
-      {"a\n\n\nb", {"a", "b"}},       // a run of LFs alone is one line end
-      {"a\r\n\r\nb", {"a", "", "b"}}, // a blank line of a CR LF text is an empty line
-      {"a\n\n\r\nb", {"a", "", "b"}}, // the last LF starts an empty line
-      {"\n\nx", {"", "x"}},           {"", {}},
-      {"a\0b\nc"s, {"a\0b"s, "c"}},  // NUL is an ordinary byte
-  };
-  for (const auto& c : cases) {
-    std::vector<std::string> lines;
-    for (std::size_t pos = 0; pos < c.text.size();) {
-      lines.push_back(c.text.substr(pos, c.text.find_first_of("\r\n", pos) - pos));
-      const std::size_t next = NextLine(c.text, pos);
-      ASSERT_GT(next, pos) << c.text;
-      pos = next;
-    }
-    EXPECT_EQ(lines, c.lines) << c.text;
-  }
-}
-
-TEST(FindKey, NamesValuesAndSections) {
-  const struct { const char* name; std::string text; const char* section; const char* key; bool found; std::string value; } cases[] = {
-      {"a shorter name before the key answers, even none", "url=x\nurl0=y\n", nullptr, "url0", true, "x"},
-      {"a longer name does not answer", "url00=x\nurl0=y\n", nullptr, "url0", true, "y"},
-      {"blanks around the =", "CONNECTED CLIENTS   =   703\n", nullptr, "CONNECTED CLIENTS", true, "703"},
-      {"trailing blanks of the value kept", "k =  v  \r\n", nullptr, "k", true, "v  "},
-      {"leading blanks of the name kept", " k=v\n", nullptr, "k", false, ""},
-      {"tab is not a blank", "k\t=v\n", nullptr, "k", false, ""},
-      {"value cut to 511 characters", "k=" + std::string(600, 'v'), nullptr, "k", true, std::string(511, 'v')},
-      {"section", "k=outside\n!GENERAL:\nk=inside\n", "!GENERAL", "k", true, "inside"},
-      {"section search ends at the next ! line", "!GENERAL\nx=1\n!CLIENTS\nk=v\n", "!GENERAL", "k", false, ""},
-      {"the header line itself is not a key line", "!GENERAL k=v\nx\n", "!GENERAL", "k", false, ""},
-      {"blank CR LF line inside a section", "!GENERAL\r\n\r\nk = 1\r\n", "!GENERAL", "k", true, "1"},
-  };
-  for (const auto& c : cases) {
-    std::string value = "untouched";
-    ASSERT_EQ(FindKey(c.text, c.section, c.key, value), c.found) << c.name;
-    EXPECT_EQ(value, c.found ? c.value : "untouched") << c.name;
-  }
-}
-
-// "%u", "%hu" and "%lf" as sscanf reads them, and the frequency field.
-TEST(ScanNumbers, AsSscanfReadsThem) {
-  const struct { const char* text; std::uint32_t u; std::uint16_t hu; double lf; } cases[] = {
-      {"703", 703, 703, 703},         {"abc", 0, 0, 0},        {"\t\r\n 9", 9, 9, 9},
-      {"+7", 7, 7, 7},                {"12abc", 12, 12, 12},
-      {"-1", 4294967295u, 65535, -1}, {"70000", 70000, 4464, 70000},
-      {"0x1A", 0, 0, 26},             {"1e3", 1, 1, 1000},     {"51,1480560302734", 51, 51, 51},
-      {"834618.396088554", 834618, 48186, 834618.396088554},  // halfway after a 64-bit rounding
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ScanUnsigned(c.text), c.u) << '"' << c.text << '"';
-    EXPECT_EQ(ScanUnsigned16(c.text), c.hu) << '"' << c.text << '"';
-    EXPECT_EQ(ScanDouble(c.text), c.lf) << '"' << c.text << '"';
-  }
-  EXPECT_TRUE(std::signbit(ScanDouble("-0.000")));
-  EXPECT_TRUE(std::isnan(ScanDouble("nan")));
-
-  // The third decimal is dropped; "1181.00" is "118" + ".0" (the dot is not looked for);
-  // "-18.100" is "-1810" read with "%hu".
-  const std::pair<const char*, std::uint16_t> frequencies[] = {{"118.100", 11810}, {"123.455", 12345}, {"118.1", 1181},
-      {"", 0}, {"1181.00", 118}, {"-18.100", 63726}, {"655.36", 0}};
-  for (const auto& [field, frequency] : frequencies) EXPECT_EQ(ScanFrequency(field), frequency) << field;
-}
 
 // A client line with the fields the parser reads (1, 4-7, 19, 20, 36) among typical ones.
 std::string Client(const std::string& callsign, const std::string& type, const std::string& frequency,
@@ -211,36 +138,9 @@ TEST(BuildStationTable, ThousandsOfAtcLines) {
   }
 }
 
-TEST(ExtractVoiceChannel, TokenRules) {
-  const std::string h120(120, 'h'), H120(120, 'H');
-  const struct { const char* name; const char* callsign; std::uint16_t frequency; std::string info, channel; } cases[] = {
-      {"host token ends before a comma", "NONE_CTR", 11990, "rw.a.net/ch,an", "RW.A.NET/CH"},
-      {"two dots in a row: no host", "NONE_CTR", 11990, "A..B.C/X", ""},
-      {"one dot is not enough", "NONE_CTR", 11990, "vats.im/omae", ""},
-      {"a / before it spoils the host name", "NONE_CTR", 11990, "//www.x.org/contact", ""},
-      {"frequency token ends after 7 characters", "NONE_CTR", 12345, "voice/123.450abc", "VOICE/123.450"},
-      {"short frequency text matches at the end of the text", "NONE_CTR", 9900, "a/99.000", "A/99.000"},
-      {"... but not when more follows", "NONE_CTR", 9900, "a/99.000 b", ""},
-      {"/ right after a separator starts its token", "NONE_CTR", 12345, "tune /123.450 now", "/123.450"},
-      {"callsign token ends with the callsign", "EDDF_TWR", 11990, "rw.a.net/eddf_twr_x", "RW.A.NET/EDDF_TWR"},
-      {"callsign prefix is not enough", "EDDF_TWR", 11990, "a/eddf_tw", ""},
-      {"frequency is tried before the callsign", "123.45", 12345, "a/123.450x", "A/123.450"},
-      {"UTF-8 section sign: the token starts after 0xA7", "NONE_CTR", 11990, "text^\xC2\xA7rw.a.net/c", "RW.A.NET/C"},
-      {"token of 128 characters is taken", "NONE_CTR", 11990, h120 + ".a.b/xyz", H120 + ".A.B/XYZ"},
-      {"token of 129 characters is passed over, a later one taken", "NONE_CTR", 11990, h120 + ".a.b/xyzw c.d.e/ok", "C.D.E/OK"},
-      {"the search goes on after the long token's /", "NONE_CTR", 11990, h120 + "a.b.c/d/x.y.z", ""},
-      {"text is cut to 1023 characters", "NONE_CTR", 11990, std::string(1017, ' ') + "a.b.c/d", "A.B.C/"},
-  };
-  for (const auto& c : cases) {
-    AtcStation s{};
-    std::strncpy(s.callsign, c.callsign, sizeof s.callsign - 1);
-    s.frequency = c.frequency;
-    EXPECT_EQ(ExtractVoiceChannel(s, c.info), !c.channel.empty()) << c.name;
-    EXPECT_EQ(std::string(s.voiceChannel), c.channel) << c.name;
-    for (std::size_t i = std::strlen(s.voiceChannel); i < sizeof s.voiceChannel; ++i)
-      ASSERT_EQ(s.voiceChannel[i], 0) << c.name << ": byte " << i << " written after the text";
-  }
-  // The frequency token is written without printf; it must be what "%03.3f" gives.
+// The token rules are rows of tables/voice_channel.txt; the frequency token is written
+// without printf, and must be what "%03.3f" gives.
+TEST(ExtractVoiceChannel, FrequencyTokensAsPrintfWritesThem) {
   for (unsigned f = 0; f <= 65535; ++f) {
     char text[32] = "x/";
     std::snprintf(text + 2, sizeof text - 2, "%03.3f", f * 0.01);
