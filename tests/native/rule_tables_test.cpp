@@ -213,5 +213,54 @@ TABLE(remote_address, 3) {  // RemoteAddress | remote control stays on | the sen
             row[2]);
 }
 
+// ---- station selection (voice/)
+
+TABLE(within_range, 7) {  // range check | aircraft lat | lon | station lat | lon | range | in range
+  ModuleState state;
+  state.rangeCheck = static_cast<std::uint32_t>(row.number(0));
+  const AtcStation s = hvtest::station(1, "X", "v", row.real(3), row.real(4), static_cast<std::int32_t>(row.number(5)));
+  EXPECT_EQ(IsWithinRange(state, hvtest::reading(1, row.real(1), row.real(2)), s), row[6] == "yes");
+}
+
+std::uint32_t Status(const std::string& name) {
+  const std::map<std::string, ControlStatus> names = {{"Off", Off}, {"NoStation", NoStation}, {"Joined", Joined},
+      {"OutOfRange", OutOfRange}, {"Waiting", Waiting}, {"RogerWilcoMissing", RogerWilcoMissing}};
+  EXPECT_EQ(names.count(name), 1u) << name;
+  return names.count(name) ? names.at(name) : 0xDEAD;
+}
+
+// control | status | joined | selected | loaded | COM1 -> command | status | selected | joined
+TABLE(voice_transitions, 10) {
+  using hvtest::station;
+  const std::vector<AtcStation> table = {
+      station(11810, "A_TWR", "srv/a", 50.0, 8.0, 50), station(12100, "B_APP", "srv/b", 40.0, 8.0, 10),
+      station(12100, "C_APP", "srv/c", 45.0, 8.0, 10), station(12100, "D_APP", "srv/d", 30.0, 8.0, 10),
+      station(12200, "E_CTR", "srv/e", 10.0, 8.0, 10), station(12200, "F_CTR", "srv/f", 50.2, 8.0, 50),
+      station(12300, "G_GND", "", 50.0, 8.0, 50),      station(12300, "H_GND", "srv/h", 50.0, 8.1, 50),
+      station(12300, "I_GND", "srv/i", 50.0, 8.0, 50), station(12400, "J_DEL", "", 50.0, 8.0, 50),
+  };
+  const std::vector<AtcStation> olderTable = table;  // equal records, other addresses
+  auto at = [&](const std::string& callsign) -> const AtcStation* {
+    if (callsign == "older A_TWR") return &olderTable[0];
+    for (const AtcStation& s : table)
+      if (callsign == s.callsign) return &s;
+    EXPECT_EQ(callsign, "-");
+    return nullptr;
+  };
+  ModuleState state;
+  state.active = static_cast<std::uint32_t>(row.number(0));
+  state.status = Status(row[1]);
+  state.joined = static_cast<std::uint32_t>(row.number(2));
+  state.selectedStation = at(row[3]);
+  state.currentTable.records = table.data();
+  state.currentTable.count = static_cast<std::int32_t>(table.size());
+  state.currentTable.loaded = static_cast<std::uint32_t>(row.number(4));
+  UpdateVoiceChannel(state, hvtest::reading(static_cast<std::uint16_t>(row.number(5)), 50.0, 8.0));
+  EXPECT_EQ(state.joined.load(), row.number(9)) << "joined is set before the command goes out";
+  EXPECT_EQ(DeliverPendingCommand(state), row.none(6) ? "" : row[6]);
+  EXPECT_EQ(state.status.load(), Status(row[7]));
+  EXPECT_EQ(state.selectedStation, at(row[8]));
+}
+
 }  // namespace
 }  // namespace hv
