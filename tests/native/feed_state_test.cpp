@@ -1,6 +1,6 @@
 // How a feed puts a new station table in place under StationTableLock, the lock itself,
-// the feed's idle rule and pauses with the sleep that a stop ends, and what matters of the
-// texts of a status download.
+// the feed's idle rule and pauses with the sleep that a stop ends. (The texts of a status
+// download are rows of tables/, read by rule_tables_test.)
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,7 +8,6 @@
 #include <future>
 #include <thread>
 
-#include "feed/portable/DownloadStatus.h"
 #include "feed/portable/FeedState.h"
 #include "records/portable/StopFlag.h"
 
@@ -92,25 +91,6 @@ TEST(FeedPauses, IdleRulePausesAndTheStopThatEndsThem) {
   EXPECT_TRUE(sleepUnlessStopped(60s, stop));
   EXPECT_LT(std::chrono::steady_clock::now() - start, 50ms + 10 * kStopCheckSlice);
   EXPECT_TRUE(sleepUnlessStopped(60s, stop)) << "a stop already set ends the sleep too";
-}
-
-// The progress texts of a download are replaced by its final text before anyone reads
-// them; what matters of them is that a name event is read up to its first NUL and never
-// past its length, and a completion's two words only when it has two. The final texts:
-// error messages on one line, and the body limit.
-TEST(DownloadTexts, EventsErrorsAndTheBodyLimit) {
-  const char withNul[] = "host.example\0garbage";
-  std::string message;
-  EXPECT_TRUE(StatusMessageFor(10, withNul, sizeof withNul, message) && message == "Resolving name for host.example");
-  EXPECT_TRUE(StatusMessageFor(11, "abcd", 3, message) && message == "Resolved name for abc");
-  const std::uint32_t word = 12029;
-  EXPECT_TRUE(StatusMessageFor(100, &word, 4, message) && message == "Request complete");
-  EXPECT_EQ(PlainErrorText("First line.\r\nSecond\tline.\r\n\r\n"), "First line. Second line.");
-  EXPECT_EQ(PlainErrorText(std::string(300, 'e') + "\r\n"), std::string(254, 'e'));
-  const std::size_t limit = 16u * 1024u * 1024u;
-  EXPECT_FALSE(BodyTooLarge(limit - 4095, 4095));
-  EXPECT_TRUE(BodyTooLarge(limit, 1));
-  EXPECT_TRUE(BodyTooLarge(static_cast<std::size_t>(-1), 4095)) << "no overflow near the top of size_t";
 }
 
 }  // namespace
