@@ -8,12 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "feed/portable/ClientsParser.h"
 #include "feed/portable/StationTableBuilder.h"

@@ -100,17 +100,14 @@ struct Result {
   }
 };
 
-using Adapter = std::vector<Result> (*)(const Row&);
-
-void ForEachRow(const std::string& name, std::size_t inputs, Adapter adapter) {
+void ForEachRow(const std::string& name, std::size_t inputs, std::vector<Result> (*adapter)(const Row&)) {
   const std::string path = "tests/native/tables/" + name + ".txt";
   std::ifstream file(HV_SOURCE_DIR "/" + path, std::ios::binary);
   ASSERT_TRUE(file) << "cannot read " << path;
   Names names;
   std::string line, comment;
-  int number = 0, rows = 0;
-  while (std::getline(file, line)) {
-    ++number;
+  int rows = 0;
+  for (int number = 1; std::getline(file, line); ++number) {
     const std::size_t equals = line.find('}');
     if (line[0] == '{' && equals != line.npos && line.compare(equals, 4, "} = ") == 0) {
       names[line.substr(1, equals - 1)] = Cell(std::string_view(line).substr(equals + 4), names);
@@ -191,8 +188,7 @@ TABLE(voice_channel, 3) {
 
 TABLE(download_events, 3) {
   std::string text;
-  const bool given = StatusMessageFor(row.number(0), row[1].data(), row.number(2), text);
-  return {given ? text : "-"};
+  return {StatusMessageFor(row.number(0), row[1].data(), row.number(2), text) ? text : "-"};
 }
 
 TABLE(plain_error_text, 1) { return {PlainErrorText(row[0])}; }
@@ -238,11 +234,11 @@ const std::string kIni = "C:\\FS2002\\Modules\\Hallvoxen.ini|";
 TABLE(config_paths, 1) { return {configPaths(row[0]).iniPath, configPaths(row[0]).cfgPath}; }
 
 TABLE(read_configuration, 5) {
-  const char* keys[] = {"GENERAL/Server", "GENERAL/RangeCheck", "REMOTE/Remote", "REMOTE/RemoteAddress"};
+  const std::string keys[] = {kIni + "GENERAL/Server", kIni + "GENERAL/RangeCheck", kIni + "REMOTE/Remote",
+                              kIni + "REMOTE/RemoteAddress", "C:\\FS2002\\FS2002.CFG|KEYBOARD_MAIN/ATC"};
   std::map<std::string, std::string> files;
-  for (int i = 0; i < 4; ++i)
-    if (!row.none(i)) files[kIni + keys[i]] = row[i];
-  if (!row.none(4)) files["C:\\FS2002\\FS2002.CFG|KEYBOARD_MAIN/ATC"] = row[4];
+  for (int i = 0; i < 5; ++i)
+    if (!row.none(i)) files[keys[i]] = row[i];
   const Read read(files);
   const ModuleState& s = read.state;
   EXPECT_EQ(s.feeds[Ivao].statusUrl, "http://www.ivao.aero/whazzup/status.txt");
