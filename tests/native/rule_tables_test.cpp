@@ -28,6 +28,7 @@
 #include "dialog/portable/StationList.h"
 #include "feed/portable/ClientsParser.h"
 #include "feed/portable/DownloadStatus.h"
+#include "feed/portable/FeedState.h"
 #include "feed/portable/FieldNumbers.h"
 #include "feed/portable/NetworkText.h"
 #include "feed/portable/StationTableBuilder.h"
@@ -194,6 +195,30 @@ TABLE(download_events, 3) {
 TABLE(plain_error_text, 1) { return {PlainErrorText(row[0])}; }
 
 TABLE(body_too_large, 2) { return {BodyTooLarge(row.number<std::size_t>(0), row.number<std::size_t>(1))}; }
+
+StationTable Table(std::int32_t count) { return {std::make_unique<AtcStation[]>(count), count}; }
+
+TABLE(install_station_table, 4) {
+  const std::map<std::string, Network> networks = {{"VATSIM", Vatsim}, {"IVAO", Ivao}};
+  for (int i = 0; i < 4; ++i)
+    if (!networks.count(row[i])) return {"no network " + row[i]};
+  const Network shown = networks.at(row[0]), into = networks.at(row[3]);
+  ModuleState state;
+  state.network = shown;
+  InstallStationTable(state, Vatsim, Table(3));
+  InstallStationTable(state, Ivao, Table(2));
+  state.currentTable.records = state.feeds[shown].table.records.get();
+  state.currentTable.count = state.feeds[shown].table.count;
+  state.selectedStation = &state.feeds[networks.at(row[1])].table.records[1];
+  state.network = networks.at(row[2]);
+  const AtcStation *before = state.currentTable.records, *oldRecords = state.feeds[into].table.records.get();
+  const StationTable old = InstallStationTable(state, into, Table(2));
+  EXPECT_EQ(old.records.get(), oldRecords) << "handed back whole, for release after the lock";
+  const bool published = state.currentTable.records == state.feeds[into].table.records.get();
+  EXPECT_EQ(state.currentTable.count, state.feeds[published ? into : shown].table.count);
+  EXPECT_TRUE(published || state.currentTable.records == before) << "not published: currentTable as it was";
+  return {published, state.selectedStation == nullptr};
+}
 
 TABLE(clients_file, 1) {
   StationTable table;
