@@ -8,7 +8,8 @@
 // \xHH \\ \| \" \{ stand for their bytes, {N*TEXT} for N copies of TEXT and {NAME} for the
 // text a line "{NAME} = TEXT" above named; a backslash before anything else is itself, so
 // Windows paths read as they are. A cell "-" means none (no section, not found, refused). A
-// line starting with # is a comment; the one above a group of rows says what they show.
+// line starting with # is a comment; the first ones name the columns, with -> between the
+// inputs and the results, and the one above a group of rows says what they show.
 // A number result matches a cell written in decimal or 0x hex, a double the double written
 // (nan and the sign of zero included), a truth "yes" or "no", a text the same text. A
 // failure names the table file and line of the row, that comment and the row.
