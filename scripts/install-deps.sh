@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++ python3
   clang libclang-rt-14-dev           # libFuzzer and the sanitizers
-  googletest libgtest-dev libbenchmark-dev
+  googletest libgtest-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
   wine64 xvfb xauth
   wine wine32:i386 qemu-user-static   # the shipped 32-bit programs under 32-bit Wine (emulated where needed)

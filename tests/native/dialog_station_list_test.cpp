@@ -1,7 +1,7 @@
-// The settings dialog's station list where the golden lists of hallvoxen-stations
-// (tools/CheckStationsTool.cmake) and the Win32 scenarios (dialog_pick, dialog_choices)
-// do not reach: the exchange sort's order around equal distances and NaN, and the line
-// texts of long callsigns, wide distances, a distance equal to the range, NaN.
+// The settings dialog's station list where the golden lists of hallvoxen-stations and the
+// Win32 scenarios (dialog_pick, dialog_choices) do not reach: the exchange sort's order
+// around equal distances and NaN, and the line texts of long callsigns, wide distances, a
+// distance equal to the range, NaN.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -16,18 +16,9 @@ namespace {
 using Lines = std::vector<std::string>;
 
 StationRow row(const char* callsign, float distance, float range = 100.0f, std::uint16_t frequency = 11990) {
-  StationRow r{};
+  StationRow r{{}, frequency, distance, range};
   std::snprintf(r.callsign, sizeof r.callsign, "%s", callsign);
-  r.frequency = frequency;
-  r.distance = distance;
-  r.range = range;
   return r;
-}
-
-Lines callsigns(const std::vector<StationRow>& rows) {
-  Lines names;
-  for (const StationRow& r : rows) names.push_back(r.callsign);
-  return names;
 }
 
 TEST(SortRows, NearestFirstByExchange) {
@@ -43,7 +34,9 @@ TEST(SortRows, NearestFirstByExchange) {
   for (const auto& c : cases) {
     std::vector<StationRow> rows = c.rows;
     SortRows(rows);
-    EXPECT_EQ(callsigns(rows), c.expected) << c.what;
+    Lines callsigns;
+    for (const StationRow& r : rows) callsigns.push_back(r.callsign);
+    EXPECT_EQ(callsigns, c.expected) << c.what;
   }
 }
 

@@ -1,6 +1,6 @@
-// Station selection against station tables built in memory: the range test with its
-// great-circle distance against known distances, and every transition of the control
-// status with the command it leaves for the voice program.
+// Station selection against station tables built in memory: the range test (the distances
+// themselves are seen in the golden lists of hallvoxen-stations near), and every
+// transition of the control status with the command it leaves for the voice program.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -24,11 +24,8 @@ TEST(IsWithinRange, Table) {
   const struct {
     const char* what; std::uint32_t rangeCheck; double aircraftLat, aircraftLon, stationLat, stationLon; std::int32_t range; bool inRange;
   } cases[] = {
-      {"inside", 1, 50.0, 8.0, 50.5, 8.0, 40, true},
       {"outside", 1, 50.0, 8.0, 51.0, 8.0, 69, false},
       {"just inside", 1, 50.0, 8.0, 51.0, 8.0, 70, true},
-      {"New York to London is 3446.3", 1, 40.6398, -73.7789, 51.4700, -0.4543, 3446, false},
-      {"... within 3447", 1, 40.6398, -73.7789, 51.4700, -0.4543, 3447, true},
       {"identical position, negative range", 1, -48.9, 3.0, -48.9, 3.0, -1, false},
       {"not a number is out of range", 1, nan, 8.0, 50.0, 8.0, INT_MAX, false},
       {"range check off: not a number, far away", 0, nan, nan, -50.0, -170.0, 0, true},
@@ -67,10 +64,8 @@ TEST(UpdateVoiceChannel, TransitionTable) {
       {"waiting, station in range: join", 1, Waiting, 0, -1, 1, 11810, "/join1 srv/a", Joined, 0, 1},
       {"joined on the same record: nothing", 1, Joined, 1, 0, 1, 11810, "", Joined, 0, 1},
       {"joined on an equal record of an older table: join again", 1, Joined, 1, -2, 1, 11810, "/join1 srv/a", Joined, 0, 1},
-      {"joined, selection cleared by a refresh: join again", 1, Joined, 1, -1, 1, 11810, "/join1 srv/a", Joined, 0, 1},
       {"selected is the record but not joined: join", 1, OutOfRange, 0, 0, 1, 11810, "/join1 srv/a", Joined, 0, 1},
-      {"joined on A, tuned to F: join F, no leave", 1, Joined, 1, 0, 1, 12200, "/join1 srv/f", Joined, 5, 1},
-      {"first out of range, second in: the second", 1, NoStation, 0, -1, 1, 12200, "/join1 srv/f", Joined, 5, 1},
+      {"joined on A, tuned to E out of range and F in: join F, no leave", 1, Joined, 1, 0, 1, 12200, "/join1 srv/f", Joined, 5, 1},
       {"voiceless skipped, two in range: the first", 1, NoStation, 0, -1, 1, 12300, "/join1 srv/h", Joined, 7, 1},
       {"joined, three out of range: leave, the third reported", 1, Joined, 1, 0, 1, 12100, "/leave", OutOfRange, 3, 0},
       {"not joined, out of range: no command", 1, NoStation, 0, -1, 1, 12100, "", OutOfRange, 3, 0},

@@ -3,7 +3,6 @@
 // tests use it too.
 #pragma once
 
-#include <cstdint>
 #include <cstring>
 
 #include "records/portable/AtcStation.h"
@@ -13,23 +12,14 @@ namespace hvtest {
 
 inline hv::AtcStation station(std::uint16_t frequency, const char* callsign, const char* voiceChannel,
                               double latitude = 50.0333, double longitude = 8.5706, std::int32_t range = 30) {
-  hv::AtcStation s;
-  std::memset(&s, 0, sizeof s);
-  s.frequency = frequency;
+  hv::AtcStation s{frequency, {}, {}, {}, latitude, longitude, 0, range};
   std::strncpy(s.callsign, callsign, sizeof s.callsign - 1);
   std::strncpy(s.voiceChannel, voiceChannel, sizeof s.voiceChannel - 1);
-  s.latitude = latitude;
-  s.longitude = longitude;
-  s.range = range;
   return s;
 }
 
 inline hv::SimReading reading(std::uint16_t frequency, double latitude, double longitude) {
-  hv::SimReading r;
-  r.frequency = frequency;
-  r.latitude = latitude;
-  r.longitude = longitude;
-  return r;
+  return {frequency, latitude, longitude};
 }
 
 }  // namespace hvtest

@@ -1,7 +1,7 @@
 # Runs hallvoxen-stations on the bundled samples and on small files made here, and checks
 # its standard output line for line against the golden tables and lists, the reason line
 # of "near --freq" for each kind of reason, and the exit codes with their messages.
-#   cmake -DTOOL=... -DSOURCE_DIR=... -DWORK_DIR=... -P CheckStationsTool.cmake
+#   cmake -DTOOL=... -DSOURCE_DIR=... -DWORK_DIR=... -P check-stations-tool.cmake
 set(samples ${SOURCE_DIR}/samples/networks)
 set(golden ${SOURCE_DIR}/tests/golden/samples)
 file(MAKE_DIRECTORY ${WORK_DIR})
