@@ -28,9 +28,6 @@ struct LoopbackHttpServer::State {
   std::vector<HttpRequest> log;
   std::vector<std::thread> connections;
 
-  int requestsFor(const std::string& path) const {  // lock held
-    return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const HttpRequest& r) { return r.path == path; }));
-  }
   // Until the socket is readable (or writable); false once the server stops.
   bool ready(SOCKET s, bool forWrite = false) const {
     for (;;) {
@@ -78,7 +75,6 @@ void LoopbackHttpServer::State::serve(SOCKET s) {
                             head.substr(lineEnd + 2, head.find("\r\n\r\n") - lineEnd - 2)};
   std::unique_lock<std::mutex> lock(mutex);
   log.push_back(request);
-  changed.notify_all();
   const HttpBehaviour behaviour = behaviours.count(request.path) ? behaviours[request.path] : HttpBehaviour::Serve;
   const bool haveFile = files.count(request.path) != 0;
   const std::string body = haveFile ? files[request.path] : "<html><body>404 Not Found</body></html>\r\n";
@@ -151,19 +147,9 @@ void LoopbackHttpServer::setTricklePause(std::chrono::milliseconds pause) {
 
 unsigned short LoopbackHttpServer::port() const { return state_->port; }
 
-int LoopbackHttpServer::requestsFor(const std::string& path) const {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  return state_->requestsFor(path);
-}
-
 std::vector<HttpRequest> LoopbackHttpServer::requests() const {
   std::lock_guard<std::mutex> lock(state_->mutex);
   return state_->log;
-}
-
-bool LoopbackHttpServer::waitForRequests(const std::string& path, int n, std::chrono::milliseconds within) const {
-  std::unique_lock<std::mutex> lock(state_->mutex);
-  return state_->changed.wait_for(lock, within, [&] { return state_->requestsFor(path) >= n; });
 }
 
 unsigned short unusedLoopbackPort() {

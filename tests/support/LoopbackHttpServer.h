@@ -43,10 +43,7 @@ class LoopbackHttpServer {
   // "http://127.0.0.1:PORT" followed by the path.
   std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port()) + path; }
 
-  int requestsFor(const std::string& path) const;
   std::vector<HttpRequest> requests() const;
-  // Waits until at least n requests for the path have arrived.
-  bool waitForRequests(const std::string& path, int n, std::chrono::milliseconds within) const;
 
   // Stops listening and ends every connection. Safe to call twice.
   void stop();

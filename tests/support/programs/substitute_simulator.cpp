@@ -34,6 +34,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -96,7 +97,8 @@ int threadsStartedBy(HMODULE module, DWORD (WINAPI* act)(HANDLE) = nullptr) {
   if (!query || !module) return -1;
   auto base = reinterpret_cast<const BYTE*>(module);
   auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  hv::ScopedKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  const HANDLE taken = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  const hv::ScopedKernelHandle snapshot(taken == INVALID_HANDLE_VALUE ? nullptr : taken);
   int count = 0;
   THREADENTRY32 entry = {};
   entry.dwSize = sizeof entry;
@@ -414,10 +416,14 @@ bool Scenario::runCommand(const std::string& c, std::istringstream& in) {
   if (c == "requests") {
     const std::string path = next();
     const int n = static_cast<int>(number());
-    if (n == 0) return expect(path == "-" ? http_.requests().empty() : http_.requestsFor(path) == 0, "a download");
-    if (!http_.waitForRequests(path, n, std::chrono::seconds(10)))
-      return fail(std::to_string(http_.requestsFor(path)) + " requests for " + path);
-    for (const HttpRequest& r : http_.requests())  // every download a plain GET in the module's name
+    std::vector<HttpRequest> all;
+    const auto count = [&] {  // "-": of any path
+      all = http_.requests();
+      return std::count_if(all.begin(), all.end(), [&](const HttpRequest& r) { return path == "-" || r.path == path; });
+    };
+    if (n == 0) return expect(count() == 0, "a download");
+    if (!waitUntil([&] { return count() >= n; }, 10000ms)) return fail(std::to_string(count()) + " requests for " + path);
+    for (const HttpRequest& r : all)  // every download a plain GET in the module's name
       if (r.method != "GET" || (r.headers + "\r\n").find("User-Agent: Hallvoxen\r\n") == std::string::npos)
         return fail("a request of " + r.path + ": " + r.method + " " + oneLine(r.headers));
     return true;
