@@ -242,12 +242,12 @@ bool Scenario::runCommand(const std::string& c, std::istringstream& in) {
     if (auto late = answerMessageBox(kErrorCaption, 300ms)) boxes_.push_back(oneLine(*late));
     return expect(done(), "the initialisation entry did not return");
   }
-  if (c == "box") {
-    const std::string text = rest();
-    if (boxes_.empty()) return fail("no box showing \"" + text + "\"");
-    const std::string got = boxes_.front();
-    boxes_.erase(boxes_.begin());
-    return expect(got == text, "the box showed \"" + got + "\"");
+  if (c == "box" || c == "answer") {  // box: the next one start-up showed; answer: one showing now, answered
+    const std::string caption = c == "box" || next() == "error" ? kErrorCaption : "Pelkorin", want = expand(rest());
+    std::optional<std::string> got;
+    if (c == "box" && !boxes_.empty()) got = boxes_.front(), boxes_.erase(boxes_.begin());
+    if (c == "answer") got = answerMessageBox(caption, scaled(10000ms));
+    return expect(got && oneLine(*got) == want, "the box showed \"" + oneLine(got.value_or("(none)")) + "\"");
   }
   if (c == "threads") {
     const int n = static_cast<int>(number());
@@ -545,11 +545,6 @@ bool Scenario::runCommand(const std::string& c, std::istringstream& in) {
     for (auto until = Clock::now() + std::chrono::milliseconds(hold); Clock::now() < until; Sleep(100))
       if (lookAtTray() != want) return fail(std::string("the tray turned to ") + toString(lookAtTray()));
     return true;
-  }
-  if (c == "answer") {
-    const std::string caption = next() == "about" ? "Pelkorin" : kErrorCaption, want = expand(rest());
-    const auto got = answerMessageBox(caption, scaled(10000ms));
-    return expect(got && oneLine(*got) == want, "the box showed \"" + oneLine(got.value_or("(none)")) + "\"");
   }
   return fail("unknown command " + c);
 }
