@@ -325,10 +325,7 @@ class Flight {
   }
 
   size_t workerReads() const {
-    size_t reads = 0;
-    for (const auto& batch : sim_.servedBatches())
-      if (batch.hasRead(kCom1Offset)) ++reads;
-    return reads;
+    return static_cast<size_t>(sim_.batchesReading(kCom1Offset));
   }
 
   void waitForWorkerCycles(size_t cycles) {
@@ -396,7 +393,7 @@ int main(int argc, char** argv) {
   hvtest::ModuleHost host;
   hvtest::SubstituteSimulator sim;
   bool created = false;
-  host.run([&] { created = sim.create("Substitute simulator"); });
+  host.run([&] { created = sim.create(); });
   if (!created) {
     say("DEMO FAILED: cannot create the simulator's IPC window (is there an X display?)\n");
     return 1;
@@ -418,7 +415,7 @@ int main(int argc, char** argv) {
     say("DEMO FAILED: Hallvoxen.dll lacks one of the four HALLVOXEN_ exports\n");
     return 1;
   }
-  if (!host.initialise().wait(10s)) {
+  if (host.initialise().wait_for(10s) != std::future_status::ready) {
     auto box = hvtest::answerMessageBox(hvtest::kErrorCaption, 1s);
     say("DEMO FAILED: the module's start-up did not return%s%s\n", box ? "; it showed: " : "",
         box ? box->c_str() : "");

@@ -85,7 +85,7 @@ int main() {
   hvtest::ModuleHost host;
   hvtest::SubstituteSimulator sim;
   bool created = false;
-  host.run([&] { created = sim.create("Substitute simulator"); });
+  host.run([&] { created = sim.create(); });
   if (!created) return fail("cannot create the simulator's window");
   sim.setCom1(12280);
   sim.setPosition(50.0500, 8.5850);  // a gate in Frankfurt
@@ -94,7 +94,7 @@ int main() {
   auto* setMode = host.exported<SetModeFn>("HALLVOXEN_Set_Mode");
   auto* selectServer = host.exported<SelectServerFn>("HALLVOXEN_Select_Server");
   if (!getStatus || !setMode || !selectServer) return fail("the module lacks its exports");
-  if (!host.initialise().wait(10s)) return fail("the module's start-up did not return");
+  if (host.initialise().wait_for(10s) != std::future_status::ready) return fail("the module's start-up did not return");
   // The menu entry appears once the worker has connected to the simulator.
   if (!hvtest::waitUntil([&] { return !sim.menuItemText().empty(); }, 10s)) return fail("no menu entry");
 

@@ -25,14 +25,13 @@ struct HttpRequest {
   std::string method;   // "GET"
   std::string path;     // as in the request line, e.g. "/data/status.txt"
   std::string headers;  // the header lines as received, CR LF separated
-  std::chrono::steady_clock::time_point at;
 };
 
 class LoopbackHttpServer {
  public:
   // Listening and ready to answer when the constructor returns.
   LoopbackHttpServer();
-  ~LoopbackHttpServer();
+  ~LoopbackHttpServer() { stop(); }
   LoopbackHttpServer(const LoopbackHttpServer&) = delete;
   LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
@@ -42,12 +41,9 @@ class LoopbackHttpServer {
 
   unsigned short port() const;
   // "http://127.0.0.1:PORT" followed by the path.
-  std::string url(const std::string& path) const;
+  std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port()) + path; }
 
-  int requestsFor(const std::string& path) const;
   std::vector<HttpRequest> requests() const;
-  // Waits until at least n requests for the path have arrived.
-  bool waitForRequests(const std::string& path, int n, std::chrono::milliseconds within) const;
 
   // Stops listening and ends every connection. Safe to call twice.
   void stop();

@@ -1,12 +1,14 @@
 #include "tests/support/ModuleHost.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace hvtest {
 
 namespace {
 
-constexpr UINT kRunCall = WM_APP + 0x51;
+using Task = std::packaged_task<void()>;
+constexpr UINT kRunTask = WM_APP + 0x51;  // lParam: a Task the thread runs and deletes
 constexpr std::uint16_t kSimulatorControlWord = 0x007F;  // 24-bit precision, exceptions masked
 
 std::uint16_t x87ControlWord() {
@@ -16,109 +18,84 @@ std::uint16_t x87ControlWord() {
 }
 
 // On i686, ESI (callee-saved) keeps ESP from before the argument's push and puts it back
-// after the call, so a wrong shift is measured instead of corrupting this frame.
+// after the call, so a wrong shift is measured instead of corrupting this frame. The
+// argument is pushed for a function without one too, which leaves it on the stack.
 std::uint32_t stdcallProbed(void* function, int arguments, std::uintptr_t argument, std::int32_t& shift) {
-  std::uint32_t value = 0;
 #if defined(__i386__)
-  if (arguments == 0)
-    __asm__ __volatile__("movl %%esp, %%esi\n\tcall *%[fn]\n\tmovl %%esp, %%ecx\n\tsubl %%esi, %%ecx\n\tmovl %%esi, %%esp"
-                         : "=a"(value), "=c"(shift) : [fn] "r"(function) : "esi", "edx", "memory", "cc");
-  else
-    __asm__ __volatile__("movl %%esp, %%esi\n\tpushl %[arg]\n\tcall *%[fn]\n\tmovl %%esp, %%ecx\n\t"
-                         "subl %%esi, %%ecx\n\tmovl %%esi, %%esp"
-                         : "=a"(value), "=c"(shift) : [fn] "r"(function), [arg] "r"(argument) : "esi", "edx", "memory", "cc");
-#else
-  shift = 0;
-  value = arguments == 0 ? reinterpret_cast<std::uint32_t (*)()>(function)()
-                         : reinterpret_cast<std::uint32_t (*)(std::uintptr_t)>(function)(argument);
-#endif
+  std::uint32_t value = 0;
+  __asm__ __volatile__("movl %%esp, %%esi\n\tpushl %[arg]\n\tcall *%[fn]\n\tmovl %%esp, %%ecx\n\t"
+                       "subl %%esi, %%ecx\n\tmovl %%esi, %%esp"
+                       : "=a"(value), "=c"(shift) : [fn] "r"(function), [arg] "r"(argument) : "esi", "edx", "memory", "cc");
+  if (arguments == 0) shift += 4;
   return value;
+#else
+  (void)arguments;
+  shift = 0;  // one calling convention: an argument a function does not take is ignored
+  return reinterpret_cast<std::uint32_t (*)(std::uintptr_t)>(function)(argument);
+#endif
 }
 
 }  // namespace
 
-struct CallState {
-  std::function<void()> fn;
-  HANDLE finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  ~CallState() { CloseHandle(finished); }
-};
-
-bool PendingCall::wait(std::chrono::milliseconds within) {
-  return state_ && WaitForSingleObject(state_->finished, static_cast<DWORD>(within.count())) == WAIT_OBJECT_0;
-}
-
-bool PendingCall::done() const { return state_ && WaitForSingleObject(state_->finished, 0) == WAIT_OBJECT_0; }
-
 ModuleHost::ModuleHost() {
-  ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  thread_ = CreateThread(nullptr, 0, &ModuleHost::threadMain, this, 0, &threadId_);
-  WaitForSingleObject(ready_, INFINITE);
+  thread_ = std::thread([this] {
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // makes the thread's message queue
+    __asm__ __volatile__("fldcw %0" : : "m"(kSimulatorControlWord));
+    threadId_.set_value(GetCurrentThreadId());
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+      if (msg.hwnd == nullptr && msg.message == kRunTask) {
+        (*std::unique_ptr<Task>(reinterpret_cast<Task*>(msg.lParam)))();
+        continue;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  });
+  id_ = threadId_.get_future().get();
 }
 
 ModuleHost::~ModuleHost() {
   if (initialised_) deinitialise();
   unload();
-  PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
-  WaitForSingleObject(thread_, 10000);
-  CloseHandle(thread_);
-  CloseHandle(ready_);
+  PostThreadMessageA(id_, WM_QUIT, 0, 0);
+  thread_.join();
 }
 
-DWORD WINAPI ModuleHost::threadMain(void* self) {
-  auto* host = static_cast<ModuleHost*>(self);
-  MSG msg;
-  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // makes the thread's message queue
-  __asm__ __volatile__("fldcw %0" : : "m"(kSimulatorControlWord));
-  SetEvent(host->ready_);
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (msg.hwnd == nullptr && msg.message == kRunCall) {
-      auto* state = reinterpret_cast<std::shared_ptr<CallState>*>(msg.lParam);
-      (*state)->fn();
-      SetEvent((*state)->finished);
-      delete state;
-      continue;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-  return 0;
-}
-
-PendingCall ModuleHost::post(std::function<void()> fn) {
-  PendingCall call;
-  call.state_ = std::make_shared<CallState>();
-  call.state_->fn = std::move(fn);
-  auto* carried = new std::shared_ptr<CallState>(call.state_);
-  PostThreadMessageA(threadId_, kRunCall, 0, reinterpret_cast<LPARAM>(carried));
-  return call;
+std::future<void> ModuleHost::post(std::function<void()> fn) {
+  auto* task = new Task(std::move(fn));
+  std::future<void> done = task->get_future();
+  PostThreadMessageA(id_, kRunTask, 0, reinterpret_cast<LPARAM>(task));
+  return done;
 }
 
 void ModuleHost::run(std::function<void()> fn) {
-  if (GetCurrentThreadId() == threadId_) return fn();
-  post(std::move(fn)).wait(std::chrono::milliseconds(INFINITE));
+  if (GetCurrentThreadId() == id_) return fn();
+  post(std::move(fn)).wait();
 }
 
 bool ModuleHost::load(const std::string& dllPath) {
   run([&] {
     module_ = LoadLibraryA(dllPath.c_str());
-    if (module_) linkage_ = reinterpret_cast<const ModuleLinkage*>(GetProcAddress(module_, "Linkage"));
+    linkage_ = module_ ? exported<void* const>("Linkage") : nullptr;
   });
-  return module_ != nullptr && linkage_ != nullptr;
+  return linkage_ != nullptr;
 }
 
-PendingCall ModuleHost::initialise() {
+// The Linkage record: a magic word, then the initialisation and de-initialisation entries.
+void ModuleHost::entry(int index, const char* name) { probedCall(name, linkage_[index], 0, 0); }
+
+std::future<void> ModuleHost::initialise() {
   initialised_ = true;
-  auto entry = reinterpret_cast<void*>(linkage_->initialise);
-  return post([this, entry] { probedCall("the initialisation entry", entry, 0, 0); });
+  return post([this] { entry(1, "the initialisation entry"); });
 }
 
 std::chrono::milliseconds ModuleHost::deinitialise() {
   initialised_ = false;
   std::chrono::milliseconds took{0};
-  auto entry = reinterpret_cast<void*>(linkage_->deinitialise);
   run([&] {
-    auto start = std::chrono::steady_clock::now();
-    probedCall("the de-initialisation entry", entry, 0, 0);
+    const auto start = std::chrono::steady_clock::now();
+    entry(2, "the de-initialisation entry");
     took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   });
   return took;
@@ -146,8 +123,7 @@ std::uint32_t ModuleHost::probedCall(const char* name, void* function, int argum
 }
 
 void ModuleHost::unload() {
-  if (!module_) return;
-  run([&] { FreeLibrary(module_); });
+  if (module_) run([&] { FreeLibrary(module_); });
   module_ = nullptr;
   linkage_ = nullptr;
 }

@@ -16,50 +16,25 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <memory>
+#include <future>
 #include <string>
+#include <thread>
 
 namespace hvtest {
-
-// The module's Linkage record as this build lays it out (pointer-sized words).
-struct ModuleLinkage {
-  std::uintptr_t magic;
-  void(__stdcall* initialise)();
-  void(__stdcall* deinitialise)();
-  std::uintptr_t reserved1;
-  std::uintptr_t reserved2;
-  std::uintptr_t hostVersion;
-  void* reserved3;
-};
-
-// A unit of work posted to the simulator thread; wait() blocks until it has run.
-class PendingCall {
- public:
-  bool wait(std::chrono::milliseconds within = std::chrono::milliseconds(30000));
-  bool done() const;
-
- private:
-  friend class ModuleHost;
-  std::shared_ptr<struct CallState> state_;
-};
 
 class ModuleHost {
  public:
   ModuleHost();
   ~ModuleHost();  // de-initialises and unloads what is still loaded, ends the thread
-  ModuleHost(const ModuleHost&) = delete;
-  ModuleHost& operator=(const ModuleHost&) = delete;
 
   // Runs fn on the simulator thread and waits for it.
   void run(std::function<void()> fn);
-  // Runs fn on the simulator thread without waiting.
-  PendingCall post(std::function<void()> fn);
 
   // LoadLibrary and GetProcAddress("Linkage"), on the simulator thread.
   bool load(const std::string& dllPath);
   // The initialisation entry, posted: a message box inside it keeps it running until
   // the test answers the box.
-  PendingCall initialise();
+  std::future<void> initialise();
   // The de-initialisation entry, run and waited for; returns how long it took.
   std::chrono::milliseconds deinitialise();
   void unload();
@@ -69,20 +44,20 @@ class ModuleHost {
   const std::string& fault() const { return fault_; }
 
   HMODULE module() const { return module_; }
-  const ModuleLinkage* linkage() const { return linkage_; }
   template <typename Fn>
   Fn* exported(const char* name) const {
     return reinterpret_cast<Fn*>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
   }
 
  private:
-  static DWORD WINAPI threadMain(void* self);
+  std::future<void> post(std::function<void()> fn);
+  void entry(int index, const char* name);  // of the Linkage record
   std::uint32_t probedCall(const char* name, void* function, int arguments, std::uintptr_t argument);
-  HANDLE thread_ = nullptr;
-  DWORD threadId_ = 0;
-  HANDLE ready_ = nullptr;
+  std::promise<DWORD> threadId_;
+  std::thread thread_;
+  DWORD id_ = 0;
   HMODULE module_ = nullptr;
-  const ModuleLinkage* linkage_ = nullptr;
+  void* const* linkage_ = nullptr;
   bool initialised_ = false;
   std::string fault_;
 };

@@ -1,8 +1,10 @@
-// The stand-in IPC server: its window, its offset space and the batches it served.
+// The stand-in IPC server: its window, its offset space and counts of the batches it served.
 #include "tests/support/SubstituteSimulator.h"
 
 #include <cstring>
+#include <set>
 #include <thread>
+#include <utility>
 
 #include "module/portable/SimConversions.h"
 
@@ -10,18 +12,16 @@ namespace hvtest {
 
 namespace {
 
-constexpr char kClassName[] = "UIPCMAIN";
+constexpr UINT kBatchMessage = 0x047F;
 constexpr UINT kMenuItemId = 0x7100;
 constexpr UINT kDestroyRequest = WM_APP + 0x3D;
 constexpr std::uint32_t kSpaceSize = 0x10000;
-
 constexpr std::uint32_t kServerVersionOffset = 0x3304;
 constexpr std::uint32_t kVersionWordOffset = 0x3308;
+constexpr std::uint32_t kKeyTable = 0x3210;
+constexpr int kKeyTableEntries = 56;
 constexpr std::uint32_t kMenuRecordOffset = 0x2FE0;
 constexpr std::uint32_t kMenuRecordMax = 1 + 255 + 1;
-constexpr std::uint32_t kCom1Offset = 0x034E;
-constexpr std::uint32_t kLatitudeOffset = 0x0560;
-constexpr std::uint32_t kLongitudeOffset = 0x0568;
 
 std::uint32_t word(const std::uint8_t* at) {
   std::uint32_t v;
@@ -29,230 +29,108 @@ std::uint32_t word(const std::uint8_t* at) {
   return v;
 }
 
-std::uint32_t activationOffset(int index) { return SubstituteSimulator::kKeyTable + 4 * index + 3; }
-
-bool registerClass() {
-  static const bool registered = [] {
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcA;  // replaced per window in create()
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kClassName;
-    return RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }();
-  return registered;
-}
-
 }  // namespace
 
-bool SubstituteSimulator::Batch::hasRead(std::uint32_t offset) const {
-  for (const Record& r : records)
-    if (r.kind == 1 && r.offset == offset) return true;
-  return false;
-}
-
 SubstituteSimulator::SubstituteSimulator() : space_(kSpaceSize, 0) {
-  std::uint32_t serverVersion = 0x19990000, versionWord = 0xFADE0800;
-  put(kServerVersionOffset, &serverVersion, 4);
-  put(kVersionWordOffset, &versionWord, 4);
+  const std::uint32_t versions[] = {0x19990000, 0xFADE0800};
+  put(kServerVersionOffset, versions, 8);
   setCom1(12280);
 }
 
-SubstituteSimulator::~SubstituteSimulator() { destroy(); }
-
-bool SubstituteSimulator::create(const std::string& title, bool visible) {
-  if (window_ || !registerClass()) return false;
+bool SubstituteSimulator::create() {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = &SubstituteSimulator::windowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "UIPCMAIN";
+  RegisterClassA(&wc);  // fails harmlessly when an earlier window registered it
   HMENU bar = CreateMenu();
   modulesMenu_ = CreatePopupMenu();
   AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(modulesMenu_), "&Modules");
-  window_ = CreateWindowExA(0, kClassName, title.c_str(), WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0),
-                            CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, bar, GetModuleHandleA(nullptr), nullptr);
-  if (!window_) {
-    DestroyMenu(bar);
-    modulesMenu_ = nullptr;
-    return false;
-  }
+  window_ = CreateWindowExA(0, "UIPCMAIN", "Substitute simulator", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                            640, 480, nullptr, bar, GetModuleHandleA(nullptr), nullptr);
+  if (!window_) return DestroyMenu(bar), false;
   SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubstituteSimulator::windowProc));
   return true;
 }
 
+// From another thread too: the owner thread, pumping, destroys it.
 void SubstituteSimulator::destroy() {
-  HWND window = window_;
-  if (!window) return;
-  if (IsWindow(window)) {
-    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
-      DestroyWindow(window);
-    else
-      SendMessageA(window, kDestroyRequest, 0, 0);
-  }
-  std::lock_guard<std::mutex> lock(mutex_);
-  window_ = nullptr;
-  modulesMenu_ = nullptr;
-  menuItemShown_ = false;
+  if (window_) SendMessageA(std::exchange(window_, nullptr), kDestroyRequest, 0, 0);
 }
 
 LRESULT CALLBACK SubstituteSimulator::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<SubstituteSimulator*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcA(window, message, wParam, lParam);
-  switch (message) {
-    case kBatchMessage:
-      return self->serve(reinterpret_cast<std::uint8_t*>(lParam), static_cast<std::uint32_t>(wParam));
-    case WM_COMMAND:
-      if (LOWORD(wParam) == kMenuItemId) {
-        std::lock_guard<std::mutex> lock(self->mutex_);
-        if (self->menuSlot_ >= 0 && self->menuSlot_ < kKeyTableEntries) self->space_[activationOffset(self->menuSlot_)] = 1;
-        return 0;
-      }
-      break;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-      self->pressKey(static_cast<std::uint8_t>(wParam), GetKeyState(VK_SHIFT) < 0 ? 2 : 1);
-      if (message == WM_KEYDOWN) return 0;
-      break;
-    case kDestroyRequest:
-      DestroyWindow(window);
-      return 0;
-    case WM_CLOSE:
-      return 0;  // the simulator closes only when the test says so
-    case WM_NCDESTROY:
-      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-      break;
+  if (self && message == kBatchMessage)
+    return self->serve(reinterpret_cast<std::uint8_t*>(lParam), static_cast<std::uint32_t>(wParam));
+  if (self && message == WM_COMMAND && LOWORD(wParam) == kMenuItemId) {
+    std::lock_guard<std::mutex> lock(self->mutex_);
+    const std::uint8_t slot = self->space_[kMenuRecordOffset];
+    if (slot < kKeyTableEntries) self->space_[kKeyTable + 4 * slot + 3] = 1;
+    return 0;
   }
+  if (message == kDestroyRequest) return DestroyWindow(window), 0;
+  if (message == WM_CLOSE) return 0;  // the simulator closes only when the test says so
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
 LRESULT SubstituteSimulator::serve(std::uint8_t* buffer, std::uint32_t length) {
-  std::chrono::milliseconds delay;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    delay = replyDelay_;
-  }
-  if (delay.count() > 0) std::this_thread::sleep_for(delay);
-
-  Batch batch;
-  bool menuChanged = false;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!buffer) {
-      served_.push_back(batch);
-      return 0;
-    }
-    // First the whole batch is checked, so that a malformed one changes nothing.
-    bool wellFormed = length > 0;
-    for (std::uint32_t at = 0; wellFormed && at < length;) {
-      std::uint32_t left = length - at;
-      Record r;
-      r.kind = left >= 4 ? word(buffer + at) : 0;
-      std::uint32_t header = r.kind == 1 ? 16 : r.kind == 2 ? 12 : 0;
-      if (header == 0 || left < header) {
-        wellFormed = false;
-        break;
-      }
-      r.offset = word(buffer + at + 4);
-      r.size = word(buffer + at + 8);
-      if (r.size > left - header || r.offset > kSpaceSize || r.size > kSpaceSize - r.offset) wellFormed = false;
-      const std::uint8_t* data = buffer + at + header;
-      if (wellFormed) r.data.assign(data, data + r.size);
-      batch.records.push_back(std::move(r));
-      at += header + (wellFormed ? batch.records.back().size : 0);
-    }
-
-    batch.reply = wellFormed ? 1 : 0;
-    if (batch.reply == 1) {
-      std::uint32_t at = 0;
-      for (Record& r : batch.records) {
-        if (r.kind == 1) {
-          std::memcpy(buffer + at + 16, &space_[r.offset], r.size);
-          r.data.assign(&space_[r.offset], &space_[r.offset] + r.size);
-          at += 16 + r.size;
-        } else {
-          for (std::uint32_t i = 0; i < r.size; ++i) {
-            std::uint32_t offset = r.offset + i;
-            if (offset < kServerVersionOffset || offset >= kVersionWordOffset + 4)
-              space_[offset] = r.data[i];  // the version words, and the client's word in them, stay
-          }
-          if (r.offset < kMenuRecordOffset + kMenuRecordMax && r.offset + r.size > kMenuRecordOffset) {
-            menuSlot_ = space_[kMenuRecordOffset];
-            const char* text = reinterpret_cast<const char*>(&space_[kMenuRecordOffset + 1]);
-            menuText_.assign(text, strnlen(text, kMenuRecordMax - 2));
-            menuChanged = true;
-          }
-          at += 12 + r.size;
-        }
-      }
-    }
-    served_.push_back(batch);
-  }
-  if (menuChanged) updateMenu();
-  return batch.reply;
-}
-
-void SubstituteSimulator::updateMenu() {
-  std::string text;
-  HMENU menu;
-  bool shown;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    text = menuText_;
-    menu = modulesMenu_;
-    shown = menuItemShown_;
-  }
-  if (!menu || text.empty()) return;
-  if (shown)
-    ModifyMenuA(menu, kMenuItemId, MF_BYCOMMAND | MF_STRING, kMenuItemId, text.c_str());
-  else
-    AppendMenuA(menu, MF_STRING, kMenuItemId, text.c_str());
-  DrawMenuBar(window_);
+  std::this_thread::sleep_for(replyDelay_.load());
   std::lock_guard<std::mutex> lock(mutex_);
-  menuItemShown_ = true;
+  // Executed on copies of the space and the batch, kept only when the whole batch was well formed.
+  std::vector<std::uint8_t> space = space_, batch(buffer, buffer + (buffer ? length : 0));
+  std::set<std::uint32_t> read;
+  bool wellFormed = buffer && length > 0;
+  for (std::uint32_t at = 0; wellFormed && at < length;) {
+    const std::uint32_t left = length - at, kind = left >= 4 ? word(&batch[at]) : 0;
+    const std::uint32_t header = kind == 1 ? 16 : kind == 2 ? 12 : 0;
+    wellFormed = header != 0 && left >= header;
+    const std::uint32_t offset = wellFormed ? word(&batch[at + 4]) : 0, size = wellFormed ? word(&batch[at + 8]) : 0;
+    if (wellFormed && kind == 1) read.insert(offset);
+    wellFormed = wellFormed && size <= left - header && offset <= kSpaceSize && size <= kSpaceSize - offset;
+    if (wellFormed && kind == 1) std::memcpy(&batch[at + 16], &space[offset], size);
+    for (std::uint32_t i = 0; wellFormed && kind == 2 && i < size; ++i)  // the version words, and the client's word in them, stay
+      if (offset + i < kServerVersionOffset || offset + i >= kVersionWordOffset + 4) space[offset + i] = batch[at + 12 + i];
+    at += header + size;
+  }
+  for (std::uint32_t offset : read) ++batchesReading_[offset];
+  if (!wellFormed) return ++malformed_, 0;
+  std::memcpy(buffer, batch.data(), length);
+  space_.swap(space);
+  const char* text = reinterpret_cast<const char*>(&space_[kMenuRecordOffset + 1]);
+  const std::string menuText(text, strnlen(text, kMenuRecordMax - 2));
+  if (!menuText.empty() && std::memcmp(&space[kMenuRecordOffset], &space_[kMenuRecordOffset], kMenuRecordMax) != 0) {
+    if (!ModifyMenuA(modulesMenu_, kMenuItemId, MF_BYCOMMAND | MF_STRING, kMenuItemId, menuText.c_str()))
+      AppendMenuA(modulesMenu_, MF_STRING, kMenuItemId, menuText.c_str());
+    DrawMenuBar(window_);
+  }
+  return 1;
 }
 
 std::string SubstituteSimulator::menuItemText() const {
-  HMENU menu;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!menuItemShown_) return {};
-    menu = modulesMenu_;
-  }
   char text[300] = {};
-  if (!menu || GetMenuStringA(menu, kMenuItemId, text, sizeof text, MF_BYCOMMAND) <= 0) return {};
-  return text;
+  return modulesMenu_ && GetMenuStringA(modulesMenu_, kMenuItemId, text, sizeof text, MF_BYCOMMAND) > 0 ? text : "";
 }
 
 bool SubstituteSimulator::pickMenuItem() {
-  if (menuItemText().empty()) return false;
-  SendMessageA(window_, WM_COMMAND, MAKEWPARAM(kMenuItemId, 0), 0);
-  return true;
+  return !menuItemText().empty() && (SendMessageA(window_, WM_COMMAND, MAKEWPARAM(kMenuItemId, 0), 0), true);
 }
 
-int SubstituteSimulator::pressKey(std::uint8_t keyCode, std::uint8_t flag) {
+int SubstituteSimulator::pressKey(std::uint8_t keyCode) {
   std::lock_guard<std::mutex> lock(mutex_);
   int activated = 0;
-  for (int i = 0; i < kKeyTableEntries; ++i) {
-    const std::uint8_t* entry = &space_[kKeyTable + 4 * i];
-    if (entry[0] == keyCode && entry[1] == flag) {
-      space_[activationOffset(i)] = 1;
-      ++activated;
-    }
-  }
+  for (std::uint32_t entry = kKeyTable; entry < kKeyTable + 4 * kKeyTableEntries; entry += 4)
+    if (space_[entry] == keyCode && space_[entry + 1] == 1) space_[entry + 3] = 1, ++activated;
   return activated;
 }
 
 void SubstituteSimulator::put(std::uint32_t offset, const void* data, std::uint32_t size) {
+  std::lock_guard<std::mutex> lock(mutex_);
   std::memcpy(&space_[offset], data, size);
-}
-
-void SubstituteSimulator::get(std::uint32_t offset, void* data, std::uint32_t size) const {
-  std::memcpy(data, &space_[offset], size);
 }
 
 void SubstituteSimulator::setCom1(std::uint16_t frequency) {
   std::uint16_t bcd = 0;
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (hv::bcdFromFrequency(frequency, bcd)) put(kCom1Offset, &bcd, 2);
+  if (hv::bcdFromFrequency(frequency, bcd)) put(0x034E, &bcd, 2);
 }
 
 void SubstituteSimulator::setPosition(double latitude, double longitude) {
@@ -260,38 +138,26 @@ void SubstituteSimulator::setPosition(double latitude, double longitude) {
 }
 
 void SubstituteSimulator::setPositionFixed(std::uint64_t latitude, std::uint64_t longitude) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  put(kLatitudeOffset, &latitude, 8);
-  put(kLongitudeOffset, &longitude, 8);
+  const std::uint64_t both[] = {latitude, longitude};
+  put(0x0560, both, 16);
 }
 
 std::uint32_t SubstituteSimulator::tableEntry(int index) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  std::uint32_t value;
-  get(kKeyTable + 4 * index, &value, 4);
-  return value;
+  return word(&space_[kKeyTable + 4 * index]);
 }
 
-void SubstituteSimulator::setTableEntry(int index, std::uint32_t value) {
+void SubstituteSimulator::setTableEntry(int index, std::uint32_t value) { put(kKeyTable + 4 * index, &value, 4); }
+
+int SubstituteSimulator::malformedBatches() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  put(kKeyTable + 4 * index, &value, 4);
+  return malformed_;
 }
 
-void SubstituteSimulator::setReplyDelay(std::chrono::milliseconds delay) {
+int SubstituteSimulator::batchesReading(std::uint32_t offset) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  replyDelay_ = delay;
-}
-
-std::vector<SubstituteSimulator::Batch> SubstituteSimulator::servedBatches() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return served_;
-}
-
-int SubstituteSimulator::countBatches(const std::function<bool(const Batch&)>& test) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  int n = 0;
-  for (const Batch& b : served_) n += test(b) ? 1 : 0;
-  return n;
+  const auto found = batchesReading_.find(offset);
+  return found == batchesReading_.end() ? 0 : found->second;
 }
 
 }  // namespace hvtest

@@ -78,19 +78,13 @@ HWND visiblePopupMenu() {
 
 void rightClickAt(POINT where) {
   SetCursorPos(where.x, where.y);
-  INPUT click[2] = {};
-  click[0].type = click[1].type = INPUT_MOUSE;
-  click[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-  click[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-  SendInput(2, click, sizeof(INPUT));
+  mouse_event(MOUSEEVENTF_RIGHTDOWN, 0, 0, 0, 0);
+  mouse_event(MOUSEEVENTF_RIGHTUP, 0, 0, 0, 0);
 }
 
 void pressKey(WORD virtualKey) {
-  INPUT key[2] = {};
-  key[0].type = key[1].type = INPUT_KEYBOARD;
-  key[0].ki.wVk = key[1].ki.wVk = virtualKey;
-  key[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, key, sizeof(INPUT));
+  keybd_event(static_cast<BYTE>(virtualKey), 0, 0, 0);
+  keybd_event(static_cast<BYTE>(virtualKey), 0, KEYEVENTF_KEYUP, 0);
 }
 
 }  // namespace hvtest

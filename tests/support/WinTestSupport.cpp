@@ -1,5 +1,6 @@
 #include "tests/support/WinTestSupport.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,8 +14,7 @@ std::chrono::milliseconds scaled(std::chrono::milliseconds limit) {
 
 std::string windowsPath(const std::string& unixPath) {
   std::string path = "Z:" + unixPath;
-  for (char& c : path)
-    if (c == '/') c = '\\';
+  std::replace(path.begin(), path.end(), '/', '\\');
   return path;
 }
 
@@ -45,29 +45,17 @@ void writeFile(const std::string& path, const std::string& content) {
 }
 
 void setMachineString(const std::string& key, const char* valueName, const std::string& value) {
-  HKEY handle = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
-      ERROR_SUCCESS)
-    return;
-  RegSetValueExA(handle, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(handle);
+  RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), valueName, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
 }
 
 void deleteMachineKey(const std::string& key) { RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str()); }
 
-namespace {
-
-HWND findMessageBox(const std::string& caption) { return FindWindowA("#32770", caption.c_str()); }
-
-}  // namespace
-
-bool messageBoxShowing(const std::string& caption) { return findMessageBox(caption) != nullptr; }
+bool messageBoxShowing(const std::string& caption) { return FindWindowA("#32770", caption.c_str()) != nullptr; }
 
 std::optional<std::string> answerMessageBox(const std::string& caption, std::chrono::milliseconds within) {
   auto deadline = std::chrono::steady_clock::now() + within;
   while (std::chrono::steady_clock::now() < deadline) {
-    if (HWND box = findMessageBox(caption)) {
+    if (HWND box = FindWindowA("#32770", caption.c_str())) {
       // The text control of a message box has the id 0xFFFF; it may be created a
       // moment after the window itself.
       char text[1024] = {};
@@ -99,8 +87,6 @@ SimInstallation::~SimInstallation() {
   std::error_code ignored;
   std::filesystem::remove_all(std::filesystem::u8path(root_), ignored);
 }
-
-bool SimInstallation::iniExists() const { return std::filesystem::exists(std::filesystem::u8path(iniPath())); }
 
 std::string SimInstallation::installRogerWilco() {
   std::string folder = root_ + "\\Roger Wilco";

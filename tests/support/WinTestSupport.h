@@ -7,7 +7,6 @@
 #include <chrono>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace hvtest {
@@ -64,8 +63,6 @@ class SimInstallation {
   std::string iniPath() const { return simFolder_ + "\\Modules\\Hallvoxen.ini"; }
   std::string cfgPath() const { return simFolder_ + "\\FS2002.CFG"; }
   void writeIni(const std::string& text) { writeFile(iniPath(), text); }
-  void writeCfg(const std::string& text) { writeFile(cfgPath(), text); }
-  bool iniExists() const;
 
   // Copies the stand-in voice program into a folder with a blank in its name and
   // registers it; returns its path.

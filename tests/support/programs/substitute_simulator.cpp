@@ -31,9 +31,10 @@
 // usage: substitute_simulator [Hallvoxen.dll] [Pelkorin.exe] [SCRIPT...]   (no script:
 //   standard input; by default the module and Pelkorin of this build)
 #include <windows.h>
+#include <windows.h>
 #include <tlhelp32.h>
-#include <winsock.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -47,10 +48,13 @@
 #include <string>
 #include <vector>
 
+#include "common/win32/ScopedWin.h"
+#include "common/win32/Winsock.h"
 #include "demo/SampleNetworks.h"
 #include "records/portable/AtcStation.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ModuleHost.h"
+#include "tests/support/StationRecords.h"
 #include "tests/support/SubstituteSimulator.h"
 #include "tests/support/TrayOnScreen.h"
 #include "tests/support/WinTestSupport.h"
@@ -65,13 +69,6 @@ const std::map<std::string, int> kControls = {{"active", 1000}, {"vatsim", 1001}
                                               {"range", 1003},  {"list", 1004},   {"ok", IDOK},
                                               {"cancel", IDCANCEL}};
 
-std::string rest(std::istringstream& in) {
-  std::string text;
-  std::getline(in >> std::ws, text);
-  while (!text.empty() && (text.back() == '\r' || text.back() == ' ')) text.pop_back();
-  return text;
-}
-
 std::string oneLine(std::string text) {
   for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " | ");
   return text;
@@ -80,19 +77,14 @@ std::string oneLine(std::string text) {
 // "\0" -> NUL, "c{N}" -> N times c.
 std::string expand(const std::string& text) {
   std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const std::size_t close = text.find('}', i);
-    if (text.compare(i, 2, "\\0") == 0) {
-      out += '\0';
-      ++i;
-    } else if (text[i] == '{' && !out.empty() && close != std::string::npos && close > i + 1 &&
-               text.find_first_not_of("0123456789", i + 1) == close) {
-      out.append(std::stoul(text.substr(i + 1, close - i - 1)) - 1, out.back());
-      i = close;
-    } else {
+  for (std::size_t i = 0, close; i < text.size(); ++i)
+    if (text.compare(i, 2, "\\0") == 0)
+      out += '\0', ++i;
+    else if (text[i] == '{' && !out.empty() && (close = text.find('}', i)) != std::string::npos && close > i + 1 &&
+             text.find_first_not_of("0123456789", i + 1) == close)
+      out.append(std::stoul(text.substr(i + 1, close - i - 1)) - 1, out.back()), i = close;
+    else
       out += text[i];
-    }
-  }
   return out;
 }
 
@@ -105,89 +97,39 @@ int threadsStartedBy(HMODULE module, DWORD (WINAPI* act)(HANDLE) = nullptr) {
   if (!query || !module) return -1;
   auto base = reinterpret_cast<const BYTE*>(module);
   auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  const HANDLE taken = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  const hv::ScopedKernelHandle snapshot(taken == INVALID_HANDLE_VALUE ? nullptr : taken);
   int count = 0;
   THREADENTRY32 entry = {};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-    HANDLE thread = entry.th32OwnerProcessID != GetCurrentProcessId() ? nullptr
-                    : OpenThread(THREAD_QUERY_INFORMATION | THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+  for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
+    hv::ScopedKernelHandle thread(entry.th32OwnerProcessID != GetCurrentProcessId() ? nullptr
+        : OpenThread(THREAD_QUERY_INFORMATION | THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
     const BYTE* start = nullptr;
-    if (thread && query(thread, 9 /* ThreadQuerySetWin32StartAddress */, &start, sizeof start, nullptr) == 0 &&
+    if (thread && query(thread.get(), 9 /* ThreadQuerySetWin32StartAddress */, &start, sizeof start, nullptr) == 0 &&
         start >= base && start < base + nt->OptionalHeader.SizeOfImage) {
       ++count;
-      if (act) act(thread);
+      if (act) act(thread.get());
     }
-    if (thread) CloseHandle(thread);
   }
-  CloseHandle(snapshot);
   return count;
 }
 
-// A UDP socket on port 2464 of a loopback address, standing in for the remote launcher.
-// Another program's test may hold the port for a moment.
-SOCKET listenOn(const std::string& address) {
-  SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  sockaddr_in local = {};
-  local.sin_family = AF_INET;
-  local.sin_port = htons(2464);
-  local.sin_addr.s_addr = inet_addr(address.c_str());
-  for (int attempt = 0; attempt < 100; ++attempt, Sleep(100))
-    if (bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0) return s;
-  closesocket(s);
-  return INVALID_SOCKET;
-}
-
-std::optional<std::string> nextDatagram(SOCKET s, std::chrono::milliseconds within) {
-  const int timeout = static_cast<int>(within.count());
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-  char buffer[2048];
-  const int n = recv(s, buffer, sizeof buffer, 0);
-  return n < 0 ? std::nullopt : std::optional<std::string>(std::string(buffer, n));
-}
-
-bool sendDatagram(const std::string& bytes) {
-  SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  sockaddr_in to = {};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(2464);
-  to.sin_addr.s_addr = inet_addr("127.0.0.1");
-  const int sent = sendto(s, bytes.data(), static_cast<int>(bytes.size()), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-  closesocket(s);
-  return sent == static_cast<int>(bytes.size());
-}
-
-BOOL CALLBACK findDialog(HWND w, LPARAM out) {
-  char cls[32] = {}, caption[32] = {};
-  DWORD process = 0;
-  GetWindowThreadProcessId(w, &process);
-  GetClassNameA(w, cls, sizeof cls);
-  GetWindowTextA(w, caption, sizeof caption);
-  if (process != GetCurrentProcessId() || std::string(cls) != "#32770" || std::string(caption) != "Hallvoxen" ||
-      !IsWindowVisible(w))
-    return TRUE;
-  *reinterpret_cast<HWND*>(out) = w;
-  return FALSE;
-}
-
-HWND dialogOnScreen() {
-  HWND found = nullptr;
-  EnumWindows(findDialog, reinterpret_cast<LPARAM>(&found));
-  return found;
+// Port 2464 of an IPv4 address: the remote launcher's.
+sockaddr_in launcherAt(const std::string& address) {
+  sockaddr_in at = {};
+  at.sin_family = AF_INET;
+  at.sin_port = htons(2464);
+  at.sin_addr.s_addr = inet_addr(address.c_str());
+  return at;
 }
 
 class Scenario {
  public:
   Scenario(std::string dll, std::string pelkorin) : dll_(std::move(dll)), pelkorin_(std::move(pelkorin)) {}
-  ~Scenario() {
-    if (running_) host_.deinitialise();
-    host_.run([&] { sim_.destroy(); });
-    for (const PROCESS_INFORMATION& p : pelkorins_) {
-      TerminateProcess(p.hProcess, 99);
-      CloseHandle(p.hProcess);
-    }
-    if (lingering_) SetEvent(lingering_), CloseHandle(lingering_);
-    if (receiver_ != INVALID_SOCKET) closesocket(receiver_);
+  ~Scenario() {  // then host_ de-initialises the module if it runs, and the window goes with its thread
+    for (const PROCESS_INFORMATION& p : pelkorins_) TerminateProcess(p.hProcess, 99), CloseHandle(p.hProcess);
+    if (lingering_) SetEvent(lingering_.get());
   }
 
   // Runs one command; false (with the reason in why_) when an expectation is not met,
@@ -205,150 +147,47 @@ class Scenario {
     if (!install_) install_ = std::make_unique<SimInstallation>(folder_);
     return *install_;
   }
-  std::string iniValue(const std::string& key) {
-    char value[256] = {};
-    GetPrivateProfileStringA("GENERAL", key.c_str(), "<none>", value, sizeof value, install().iniPath().c_str());
-    return value;
-  }
   std::string logPath() { return install().simFolder() + "\\Modules\\Hallvoxen.log"; }
-  int logCount(const std::string& part) {
-    std::istringstream log(readFile(logPath()));
-    int n = 0;
-    for (std::string line; std::getline(log, line);) n += line.find(part) != std::string::npos;
-    return n;
-  }
-  std::uint32_t status(hv::AtcStation* record) {
-    unsigned char buffer[256];
-    std::memset(buffer, 0xEE, sizeof buffer);
-    std::uint32_t s = host_.call("HALLVOXEN_Get_Status", 1, reinterpret_cast<std::uintptr_t>(buffer));
-    std::memcpy(record, buffer, sizeof *record);
-    untouched_ = buffer[0] == 0xEE && std::memcmp(buffer, buffer + 1, 255) == 0;
-    if (s == 2 || s == 4) untouched_ = buffer[192] == 0xEE;
-    return s;
-  }
   int threads() { return threadsStartedBy(host_.module()); }
   HWND control(const std::string& name) { return GetDlgItem(dialog_, kControls.count(name) ? kControls.at(name) : 0); }
-  Lines listLines() {
-    Lines lines;
-    HWND list = control("list");
-    for (LRESULT i = 0, n = SendMessageA(list, LB_GETCOUNT, 0, 0); i < n; ++i) {
-      char text[256] = {};
-      SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-      lines.push_back(text);
-    }
-    return lines;
-  }
-  bool unload(const std::string& how, int ms);
   bool runCommand(const std::string& command, std::istringstream& in);
-  bool pelkorin(const std::string& what, std::istringstream& in);
-  HWND pelkorinWindow() const {
-    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "TrayMainWindow", "Hallvoxen"));) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(w, &owner);
-      if (!pelkorins_.empty() && owner == pelkorins_.back().dwProcessId) return w;
-    }
-    return nullptr;
-  }
 
-  std::string dll_, pelkorin_, folder_ = "FS2002", iniText_, iniAtStart_;
+  std::string dll_, pelkorin_, folder_ = "FS2002", iniText_, iniAtStart_, rogerWilco_;
   std::unique_ptr<SimInstallation> install_;
-  std::string rogerWilco_;
   std::size_t startsSeen_ = 0;
   LoopbackHttpServer http_;
-  SOCKET receiver_ = INVALID_SOCKET;
-  ModuleHost host_;
+  std::unique_ptr<hv::UdpSocket> receiver_;
   SubstituteSimulator sim_;
   Lines boxes_;
   hv::AtcStation record_{};
   std::vector<PROCESS_INFORMATION> pelkorins_;
-  HANDLE lingering_ = nullptr;
+  hv::ScopedKernelHandle lingering_;
   HWND dialog_ = nullptr;
-  bool untouched_ = false, running_ = false;
+  ModuleHost host_;  // destroyed first, while all else is still there
 };
 
-bool Scenario::unload(const std::string& how, int ms) {
-  std::chrono::milliseconds took{-1};
-  int left = -1;
-  bool ready = true;
-  host_.run([&] {
-    // The simulator thread is busy, or has looked at its queue since a module thread's
-    // batch came: either way the module's threads wait for it when unload begins.
-    if (how == "busy") Sleep(ms);
-    if (how == "waiting")
-      ready = waitUntil([] { return (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0; });
-    took = host_.deinitialise();
-    left = threads();
-  });
-  running_ = false;
-  if (!ready) return fail("no module thread sent a batch");
-  if (took >= scaled(std::chrono::milliseconds(200))) return fail("unload took " + std::to_string(took.count()) + " ms");
-  // An abandoned download's transfer runs on until its server gives up.
-  return expect(left == 0 || how == "abandoning", std::to_string(left) + " module threads left after unload");
-}
-
-bool Scenario::pelkorin(const std::string& what, std::istringstream& in) {
-  if (what == "start") {
-    std::string commandLine = "\"" + pelkorin_ + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(pelkorin_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-      return fail("cannot start " + pelkorin_);
-    CloseHandle(info.hThread);
-    return pelkorins_.push_back(info), true;
-  }
-  if (pelkorins_.empty()) return fail("no Pelkorin started");
-  if (what == "up") {
-    // The listener binds on its own thread, about when the window appears.
-    return expect(waitUntil([&] { return pelkorinWindow() != nullptr; }, 10000ms), "no Pelkorin window") && (Sleep(300), true);
-  }
-  if (what == "exits") {
-    const HANDLE process = pelkorins_.back().hProcess;
-    DWORD code = 99;
-    const bool ended = WaitForSingleObject(process, static_cast<DWORD>(scaled(5000ms).count())) == WAIT_OBJECT_0 &&
-                       GetExitCodeProcess(process, &code);
-    if (!ended) return fail("Pelkorin is still running");
-    CloseHandle(process);
-    pelkorins_.pop_back();  // the one started before it is the latest again
-    std::string want;
-    in >> want;
-    return expect(std::to_string(code) == want, "Pelkorin ended with exit code " + std::to_string(code));
-  }
-  if (what == "menu") {
-    std::string key;
-    in >> key;
-    POINT icon{};
-    if (!waitUntil([&] { return trayIconCentre(icon); })) return fail("no tray icon to click");
-    rightClickAt(icon);
-    if (!waitUntil([] { return visiblePopupMenu() != nullptr; }, 3000ms)) return fail("no menu after a right click");
-    return pressKey(static_cast<WORD>(std::toupper(key[0]))), true;
-  }
-  return fail("unknown pelkorin command " + what);
-}
-
 bool Scenario::runCommand(const std::string& c, std::istringstream& in) {
-  auto number = [&] {
-    std::string word;
-    in >> word;
-    return word.empty() ? -1LL : std::stoll(word, nullptr, 0);
+  std::string word;
+  auto next = [&]() -> const std::string& { return word.clear(), in >> word, word; };
+  auto number = [&] { return next().empty() ? -1LL : std::stoll(word, nullptr, 0); };
+  auto rest = [&] {
+    std::getline(in >> std::ws, word);
+    while (!word.empty() && (word.back() == '\r' || word.back() == ' ')) word.pop_back();
+    return word;
   };
   // ---- set-up
-  if (c == "folder") return folder_ = rest(in), true;
+  if (c == "folder") return folder_ = rest(), true;
   if (c == "roger") {
-    const std::string how = rest(in);
-    if (how == "installed") rogerWilco_ = install().installRogerWilco();
+    const std::string how = rest();
+    if (how == "installed" || how == "lingering") rogerWilco_ = install().installRogerWilco();
     if (how == "empty") setMachineString(kAppPathKey, nullptr, "");
     if (how == "nofile") setMachineString(kAppPathKey, nullptr, install().simFolder() + "\\no such\\roger.exe");
     // The stand-in then stays running until the scenario ends, as the voice program does.
-    if (how == "lingering") rogerWilco_ = install().installRogerWilco(), lingering_ = CreateEventA(nullptr, TRUE, FALSE, kLingerEvent);
+    if (how == "lingering") lingering_.reset(CreateEventA(nullptr, TRUE, FALSE, kLingerEvent));
     return true;
   }
-  if (c == "ini" || c == "cfg") {
-    install();
-    if (c == "ini") return iniText_ += rest(in) + "\r\n", install().writeIni(iniText_), true;
-    std::string cfg = readFile(install().cfgPath()) + rest(in) + "\r\n";
-    return install().writeCfg(cfg), true;
-  }
+  if (c == "ini") return iniText_ += rest() + "\r\n", install().writeIni(iniText_), true;
+  if (c == "cfg") return writeFile(install().cfgPath(), readFile(install().cfgPath()) + rest() + "\r\n"), true;
   if (c == "nosimkey") return install(), deleteMachineKey(kSimulatorKey), true;
   if (c == "entry") {
     const int i = static_cast<int>(number());
@@ -363,8 +202,7 @@ bool Scenario::runCommand(const std::string& c, std::istringstream& in) {
     return install().writeIni(iniText_), true;
   }
   if (c == "http") {
-    std::string path, how;
-    in >> path >> how;
+    const std::string path = next(), how = next();
     // "huge": a file one byte over the module's 16 MiB, announced; "hugestream": without a length.
     if (how.compare(0, 4, "huge") == 0) http_.addFile(path, std::string(16 * 1024 * 1024 + 1, 'x'));
     http_.setBehaviour(path, how == "refuse" ? HttpBehaviour::Refuse : how == "stall" ? HttpBehaviour::Stall
@@ -372,8 +210,12 @@ bool Scenario::runCommand(const std::string& c, std::istringstream& in) {
                                                                                                  : HttpBehaviour::Serve);
     return true;
   }
-  if (c == "listen") {
-    return expect((receiver_ = listenOn(rest(in))) != INVALID_SOCKET, "cannot bind port 2464");
+  if (c == "listen") {  // another program's test may hold the port for a moment
+    receiver_ = std::make_unique<hv::UdpSocket>();
+    const sockaddr_in local = launcherAt(rest());
+    for (int attempt = 0; attempt < 100; ++attempt, Sleep(100))
+      if (bind(receiver_->get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0) return true;
+    return fail("cannot bind port 2464");
   }
   if (c == "logfill") {
     writeFile(logPath(), std::string(1024 * 1024 - 100, 'x'));
@@ -387,53 +229,57 @@ bool Scenario::runCommand(const std::string& c, std::istringstream& in) {
   }
 
   // ---- the module
-  if (c == "start") {
-    install();
+  if (c == "start" || c == "reload") {
+    const HMODULE first = host_.module();
+    if (c == "reload") host_.unload();
     iniAtStart_ = readFile(install().iniPath());
     if (!host_.load(dll_)) return fail("cannot load " + dll_);
-    PendingCall call = host_.initialise();
-    running_ = true;
-    for (auto until = Clock::now() + scaled(10000ms); !call.done() && Clock::now() < until;)
-      if (auto text = answerMessageBox(kErrorCaption, std::chrono::milliseconds(50))) boxes_.push_back(oneLine(*text));
-    if (auto late = answerMessageBox(kErrorCaption, std::chrono::milliseconds(300))) boxes_.push_back(oneLine(*late));
-    return expect(call.done(), "the initialisation entry did not return");
+    if (c == "reload" && host_.module() != first) return fail("the image was unmapped while a transfer ran");
+    const std::future<void> call = host_.initialise();
+    const auto done = [&] { return call.wait_for(0ms) == std::future_status::ready; };
+    for (auto until = Clock::now() + scaled(10000ms); !done() && Clock::now() < until;)
+      if (auto text = answerMessageBox(kErrorCaption, 50ms)) boxes_.push_back(oneLine(*text));
+    if (auto late = answerMessageBox(kErrorCaption, 300ms)) boxes_.push_back(oneLine(*late));
+    return expect(done(), "the initialisation entry did not return");
   }
-  if (c == "box") {
-    const std::string text = rest(in);
-    if (boxes_.empty()) return fail("no box showing \"" + text + "\"");
-    const std::string got = boxes_.front();
-    boxes_.erase(boxes_.begin());
-    return expect(got == text, "the box showed \"" + got + "\"");
+  if (c == "box" || c == "answer") {  // box: the next one start-up showed; answer: one showing now, answered
+    const std::string caption = c == "box" || next() == "error" ? kErrorCaption : "Pelkorin", want = expand(rest());
+    std::optional<std::string> got;
+    if (c == "box" && !boxes_.empty()) got = boxes_.front(), boxes_.erase(boxes_.begin());
+    if (c == "answer") got = answerMessageBox(caption, scaled(10000ms));
+    return expect(got && oneLine(*got) == want, "the box showed \"" + oneLine(got.value_or("(none)")) + "\"");
   }
   if (c == "threads") {
     const int n = static_cast<int>(number());
     return expect(waitUntil([&] { return threads() == n; }), std::to_string(threads()) + " module threads");
   }
-  if (c == "unload") {
-    std::string how;
-    in >> how;
-    return unload(how, static_cast<int>(number()));
-  }
-  if (c == "reload") {
-    HMODULE first = host_.module();
-    host_.unload();
-    if (!host_.load(dll_)) return fail("cannot load again");
-    if (!expect(host_.module() == first, "the image was unmapped while a transfer ran")) return false;
-    running_ = true;
-    return host_.initialise().wait(scaled(10000ms)) || fail("the initialisation entry did not return");
+  if (c == "unload") {  // [busy MS|waiting|abandoning]
+    const std::string how = next();
+    const auto ms = static_cast<DWORD>(number());
+    std::chrono::milliseconds took{-1};
+    int left = -1;
+    bool ready = true;
+    host_.run([&] {
+      // The simulator thread is busy, or has looked at its queue since a module thread's
+      // batch came: either way the module's threads wait for it when unload begins.
+      if (how == "busy") Sleep(ms);
+      if (how == "waiting")
+        ready = waitUntil([] { return (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0; });
+      took = host_.deinitialise();
+      left = threads();
+    });
+    if (!ready) return fail("no module thread sent a batch");
+    if (took >= scaled(200ms)) return fail("unload took " + std::to_string(took.count()) + " ms");
+    // An abandoned download's transfer runs on until its server gives up.
+    return expect(left == 0 || how == "abandoning", std::to_string(left) + " module threads left after unload");
   }
 
   // ---- the simulator
   if (c == "com1") return sim_.setCom1(static_cast<std::uint16_t>(number())), true;
-  if (c == "position") {
-    double lat = 0, lon = 0;
-    in >> lat >> lon;
-    return sim_.setPosition(lat, lon), true;
-  }
-  if (c == "fixed") {
-    std::uint64_t lat = 0, lon = 0;
-    in >> lat >> lon;
-    return sim_.setPositionFixed(lat, lon), true;
+  if (c == "position" || c == "fixed") {  // fixed: the simulator's 64-bit fixed point
+    const std::string lat = next(), lon = next();
+    if (c == "fixed") return sim_.setPositionFixed(std::stoull(lat), std::stoull(lon)), true;
+    return sim_.setPosition(std::stod(lat), std::stod(lon)), true;
   }
   if (c == "pick") return expect(sim_.pickMenuItem(), "no menu item to pick");
   if (c == "key") return expect(sim_.pressKey(static_cast<std::uint8_t>(number())) > 0, "the key activated no entry");
@@ -441,39 +287,44 @@ bool Scenario::runCommand(const std::string& c, std::istringstream& in) {
   if (c == "wait") return Sleep(static_cast<DWORD>(number())), true;
 
   // ---- the exports
-  if (c == "mode" || c == "select") {
-    const auto value = static_cast<std::uint32_t>(number());
+  if (c == "mode" || c == "select" || c == "server") {  // mode and select: the argument, then the result if given
+    const int arguments = c == "server" ? 0 : 1;
+    const auto value = static_cast<std::uint32_t>(arguments ? number() : 0);
     const long long expected = number();
-    const std::uint32_t got = host_.call(c == "mode" ? "HALLVOXEN_Set_Mode" : "HALLVOXEN_Select_Server", 1, value);
-    return expect(expected < 0 || got == expected, c + " returned " + std::to_string(got));
-  }
-  if (c == "server") {
-    const std::uint32_t got = host_.call("HALLVOXEN_Get_Server");
-    return expect(got == number(), "Get_Server returned " + std::to_string(got));
+    const char* name = c == "mode" ? "HALLVOXEN_Set_Mode" : c == "select" ? "HALLVOXEN_Select_Server" : "HALLVOXEN_Get_Server";
+    const std::uint32_t got = host_.call(name, arguments, value);
+    return expect((expected < 0 && arguments) || got == expected, std::string(name) + " returned " + std::to_string(got));
   }
   if (c == "status") {
     const long long n = number();
-    std::string callsign;
-    in >> callsign;
+    const std::string callsign = next();
     std::uint32_t got = 0;
+    bool untouched = false;  // nothing written, or with a station nothing beyond its 192-byte record
     const bool ok = waitUntil([&] {
-      got = status(&record_);
-      return got == n && untouched_ && (callsign.empty() || callsign == record_.callsign);
+      unsigned char buffer[256];
+      std::memset(buffer, 0xEE, sizeof buffer);
+      got = host_.call("HALLVOXEN_Get_Status", 1, reinterpret_cast<std::uintptr_t>(buffer));
+      std::memcpy(&record_, buffer, sizeof record_);
+      untouched = got == 2 || got == 4 ? buffer[192] == 0xEE : buffer[0] == 0xEE && std::memcmp(buffer, buffer + 1, 255) == 0;
+      return got == n && untouched && (callsign.empty() || callsign == record_.callsign);
     }, 20000ms);
     return expect(ok, "Get_Status returned " + std::to_string(got) + " with " +
-                          (untouched_ ? std::string(record_.callsign) : "the buffer written beyond its record"));
+                          (untouched ? std::string(record_.callsign) : "the buffer written beyond its record"));
   }
-  if (c == "record") {  // the position as the network's file writes it, to the last bit
-    std::string frequency, callsign, channel, lat, lon, range;
+  if (c == "record") {  // the position as the network's file writes it, to the last bit (%.17g round-trips)
+    std::uint16_t frequency = 0;
+    std::string callsign, channel;
+    double lat = 0, lon = 0;
+    std::int32_t range = 0;
     in >> frequency >> callsign >> channel >> lat >> lon >> range;
-    const hv::AtcStation& r = record_;
-    char got[400];
-    std::snprintf(got, sizeof got, "%u %s %s %.17g %.17g %d", r.frequency, r.callsign, r.voiceChannel, r.latitude,
-                  r.longitude, static_cast<int>(r.range));
-    return expect(std::to_string(r.frequency) == frequency && callsign == r.callsign && channel == r.voiceChannel &&
-                      r.latitude == std::strtod(lat.c_str(), nullptr) && r.longitude == std::strtod(lon.c_str(), nullptr) &&
-                      std::to_string(r.range) == range,
-                  std::string("the record holds ") + got);
+    const auto text = [](const hv::AtcStation& r) {
+      char line[400];
+      std::snprintf(line, sizeof line, "%u %s %s %.17g %.17g %d", r.frequency, r.callsign, r.voiceChannel, r.latitude,
+                    r.longitude, static_cast<int>(r.range));
+      return std::string(line);
+    };
+    const std::string want = text(station(frequency, callsign.c_str(), channel.c_str(), lat, lon, range));
+    return expect(text(record_) == want, "the record holds " + text(record_));
   }
   if (c == "flood") {
     const long long n = number();
@@ -488,70 +339,91 @@ bool Scenario::runCommand(const std::string& c, std::istringstream& in) {
 
   // ---- the outside
   if (c == "starts" || c == "nostart") {
-    const std::string text = expand(rest(in));
-    if (c == "nostart") {
-      Sleep(static_cast<DWORD>(scaled(1000ms).count()));
-      const Lines all = install().rogerWilcoStarts();
-      return expect(all.size() == startsSeen_, "RogerWilco was started with " + (all.empty() ? "" : all.back()));
-    }
+    const std::string text = expand(rest());
+    if (c == "nostart") Sleep(static_cast<DWORD>(scaled(1000ms).count()));
     Lines all;
-    if (!waitUntil([&] { return (all = install().rogerWilcoStarts()).size() > startsSeen_; }, 8000ms))
-      return fail("RogerWilco was not started with " + text);
+    const bool started = waitUntil([&] { return (all = install().rogerWilcoStarts()).size() > startsSeen_; },
+                                   c == "starts" ? 8000ms : 0ms);
+    if (c == "nostart") return expect(!started, "RogerWilco was started with " + (all.empty() ? "" : all.back()));
+    if (!started) return fail("RogerWilco was not started with " + text);
     const std::string got = all[startsSeen_++];
     return expect(got == rogerWilco_ + " " + text, "RogerWilco was started as " + got);
   }
   if (c == "datagram" || c == "nodatagram") {
-    const std::string text = rest(in);
-    if (receiver_ == INVALID_SOCKET) return fail("no listen before " + c);
+    const std::string text = rest();
+    if (!receiver_) return fail("no listen before " + c);
+    const auto receive = [&](std::chrono::milliseconds within) -> std::optional<std::string> {
+      const int timeout = static_cast<int>(scaled(within).count());
+      setsockopt(receiver_->get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+      char buffer[2048];
+      const int n = recv(receiver_->get(), buffer, sizeof buffer, 0);
+      return n < 0 ? std::nullopt : std::optional<std::string>(std::string(buffer, n));
+    };
+    if (c == "nodatagram") {
+      const auto got = receive(1200ms);
+      return expect(!got, "a datagram came: " + got.value_or(""));
+    }
     // Heartbeats come every cycle in remote mode; only a heartbeat expected is looked at.
-    auto got = nextDatagram(receiver_, scaled(std::chrono::milliseconds(c == "datagram" ? 3000 : 1200)));
-    for (auto until = Clock::now() + scaled(3000ms); got == "{SYNC}" && text != "{SYNC}" && c == "datagram" && Clock::now() < until;)
-      got = nextDatagram(receiver_, scaled(3000ms));
-    if (c == "nodatagram") return expect(!got, "a datagram came: " + got.value_or(""));
+    auto got = receive(3000ms);
+    for (auto until = Clock::now() + scaled(3000ms); got == "{SYNC}" && text != "{SYNC}" && Clock::now() < until;)
+      got = receive(3000ms);
     return expect(got == text, "the datagram was \"" + got.value_or("(none)") + "\"");
   }
+  if (c == "send") {
+    const std::string bytes = expand(rest());
+    const hv::UdpSocket s;
+    const sockaddr_in to = launcherAt("127.0.0.1");
+    const int sent = sendto(s.get(), bytes.data(), static_cast<int>(bytes.size()), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    return expect(sent == static_cast<int>(bytes.size()), "the datagram could not be sent");
+  }
   if (c == "inikey") {
-    std::string key;
-    in >> key;
-    const std::string value = rest(in), got = iniValue(key);
+    const std::string key = next(), value = rest();
+    char got[256] = {};
+    GetPrivateProfileStringA("GENERAL", key.c_str(), "<none>", got, sizeof got, install().iniPath().c_str());
     return expect(got == value, key + "=" + got + " in Hallvoxen.ini");
   }
   if (c == "inifile") {
-    const std::string how = rest(in);
-    if (how == "absent") return expect(!install().iniExists(), "Hallvoxen.ini was written");
+    if (rest() == "absent")
+      return expect(!std::filesystem::exists(std::filesystem::u8path(install().iniPath())), "Hallvoxen.ini was written");
     return expect(readFile(install().iniPath()) == iniAtStart_, "Hallvoxen.ini changed");
   }
-  if (c == "log") {
-    const std::string part = rest(in);
-    return expect(waitUntil([&] { return logCount(part) > 0; }), "the log shows no \"" + part + "\"");
-  }
-  if (c == "logcount") {
-    std::string text = rest(in);
-    const std::size_t space = text.find_last_of(' ');
-    const int n = std::stoi(text.substr(space + 1)), got = logCount(text.substr(0, space));
-    return expect(got == n, std::to_string(got) + " log lines with \"" + text.substr(0, space) + "\"");
+  if (c == "log" || c == "logcount") {  // log: at least one line (waited for); logcount: exactly N, now
+    std::string part = rest();
+    const int n = c == "log" ? -1 : std::stoi(part.substr(part.find_last_of(' ') + 1));
+    if (n >= 0) part.erase(part.find_last_of(' '));
+    const auto count = [&] {
+      std::istringstream log(readFile(logPath()));
+      int lines = 0;
+      for (std::string line; std::getline(log, line);) lines += line.find(part) != std::string::npos;
+      return lines;
+    };
+    const bool ok = waitUntil([&] { return n < 0 ? count() > 0 : count() == n; }, n < 0 ? 5000ms : 0ms);
+    return expect(ok, std::to_string(count()) + " log lines with \"" + part + "\"");
   }
   if (c == "logrotated") {
     const bool older = readFile(logPath() + ".1").size() == 1024 * 1024 - 100;
     return expect(older && readFile(logPath()).find("Hallvoxen ") == 24, "the full log was not rotated");
   }
+  if (c == "nolog") return expect(!std::filesystem::is_regular_file(std::filesystem::u8path(logPath())), "a log was written");
   if (c == "boxshowing") {
-    const bool want = rest(in) == "1";
+    const bool want = rest() == "1";
     return expect(waitUntil([&] { return messageBoxShowing(kErrorCaption) == want; }), "a box is showing: " + std::to_string(!want));
   }
   if (c == "httpstop") {
     http_.stop();  // an abandoned transfer ends when its server is gone, and its thread with it
     return expect(waitUntil([&] { return threads() == 0; }, std::chrono::seconds(5)), "module threads outlive the server");
   }
-  if (c == "nolog") return expect(!std::filesystem::is_regular_file(std::filesystem::u8path(logPath())), "a log was written");
   if (c == "requests") {
-    std::string path;
-    in >> path;
+    const std::string path = next();
     const int n = static_cast<int>(number());
-    if (n == 0) return expect(path == "-" ? http_.requests().empty() : http_.requestsFor(path) == 0, "a download");
-    if (!http_.waitForRequests(path, n, std::chrono::seconds(10)))
-      return fail(std::to_string(http_.requestsFor(path)) + " requests for " + path);
-    for (const HttpRequest& r : http_.requests())  // every download a plain GET in the module's name
+    std::vector<HttpRequest> all;
+    const auto count = [&] {  // "-": of any path
+      all = http_.requests();
+      return std::count_if(all.begin(), all.end(), [&](const HttpRequest& r) { return path == "-" || r.path == path; });
+    };
+    if (n == 0) return expect(count() == 0, "a download");
+    if (!waitUntil([&] { return count() >= n; }, 10000ms)) return fail(std::to_string(count()) + " requests for " + path);
+    for (const HttpRequest& r : all)  // every download a plain GET in the module's name
       if (r.method != "GET" || (r.headers + "\r\n").find("User-Agent: Hallvoxen\r\n") == std::string::npos)
         return fail("a request of " + r.path + ": " + r.method + " " + oneLine(r.headers));
     return true;
@@ -559,50 +431,51 @@ bool Scenario::runCommand(const std::string& c, std::istringstream& in) {
   if (c == "table") {
     const int i = static_cast<int>(number());
     const auto want = static_cast<std::uint32_t>(number());
-    const std::uint32_t got = sim_.tableEntry(i);
-    return expect(waitUntil([&] { return sim_.tableEntry(i) == want; }, std::chrono::milliseconds(3000)),
-                  "key-table entry " + std::to_string(i) + " holds " + std::to_string(got));
+    return expect(waitUntil([&] { return sim_.tableEntry(i) == want; }, 3000ms),
+                  "key-table entry " + std::to_string(i) + " holds " + std::to_string(sim_.tableEntry(i)));
   }
   if (c == "menu") {
-    const std::string text = rest(in);
+    const std::string text = rest();
     return expect(waitUntil([&] { return sim_.menuItemText() == text; }), "the menu item is \"" + sim_.menuItemText() + "\"");
   }
   if (c == "batchesok") {  // the batches of the worker and the dialog thread never mixed
-    const int bad = sim_.countBatches([](const SubstituteSimulator::Batch& b) { return b.reply != 1; });
-    return expect(bad == 0, std::to_string(bad) + " batches malformed");
+    return expect(sim_.malformedBatches() == 0, std::to_string(sim_.malformedBatches()) + " batches malformed");
   }
   if (c == "openings") {
-    const int got = sim_.countBatches([](const SubstituteSimulator::Batch& b) { return b.hasRead(0x3304); });
+    const int got = sim_.batchesReading(0x3304);
     return expect(got == number(), std::to_string(got) + " openings of the IPC link");
   }
 
   // ---- the settings dialog
-  if (c == "dialog") return expect(waitUntil([&] { return (dialog_ = dialogOnScreen()) != nullptr; }), "no dialog");
-  if (c == "click") return SendMessageA(control(rest(in)), BM_CLICK, 0, 0), true;
+  if (c == "dialog") {
+    const auto shown = [&] {
+      for (dialog_ = nullptr; (dialog_ = FindWindowExA(nullptr, dialog_, "#32770", "Hallvoxen"));)
+        if (IsWindowVisible(dialog_)) return true;
+      return false;
+    };
+    return expect(waitUntil(shown), "no dialog");
+  }
+  if (c == "click") return SendMessageA(control(rest()), BM_CLICK, 0, 0), true;
   if (c == "checked" || c == "enabled") {
-    std::string name;
-    in >> name;
+    const std::string name = next();
     const bool want = number() != 0, got = c == "checked" ? SendMessageA(control(name), BM_GETCHECK, 0, 0) == BST_CHECKED
                                     : IsWindowEnabled(control(name)) != FALSE;
     return expect(got == want, name + (got ? " is " : " is not ") + c);
   }
-  if (c == "lines") {
-    Lines want;
-    std::string text;
-    std::getline(in, text);  // the lines' own leading blanks count
-    text = text.empty() ? text : text.substr(1);
-    while (!text.empty() && text.back() == '\r') text.pop_back();
-    for (std::size_t at = 0, bar = 0; !text.empty() && bar != std::string::npos; at = bar + 3) {
-      bar = text.find(" | ", at);
-      want.push_back(text.substr(at, bar == std::string::npos ? bar : bar - at));
+  if (c == "lines") {  // each line after " | "; the lines' own leading blanks count
+    std::string want, got;
+    std::getline(in, want);
+    while (!want.empty() && want.back() == '\r') want.pop_back();
+    HWND list = control("list");
+    for (LRESULT i = 0, n = SendMessageA(list, LB_GETCOUNT, 0, 0); i < n; ++i) {
+      char text[256] = {};
+      SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+      got += std::string(" | ") + text;
     }
-    std::string got;
-    for (const auto& line : listLines()) got += (got.empty() ? "" : " | ") + line;
-    return expect(listLines() == want, "the list shows: " + got);
+    return expect(got == (want.empty() ? "" : " |" + want), "the list shows:" + got);
   }
   if (c == "dblclick" || c == "keys") {
-    int line = 0;
-    in >> line;
+    const int line = static_cast<int>(number());
     HWND list = control("list");
     if (c == "keys") {
       SendMessageA(list, LB_SETCURSEL, line, 0);
@@ -615,35 +488,63 @@ bool Scenario::runCommand(const std::string& c, std::istringstream& in) {
       SendMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
     return true;
   }
+  if (c == "closed") {
+    HWND d = dialog_;
+    return expect(waitUntil([&] { return !IsWindowVisible(d); }, 1000ms), "the dialog is open");
+  }
+
   // ---- Pelkorin
   if (c == "pelkorin") {
-    std::string what;
-    in >> what;
-    return pelkorin(what, in);
+    const std::string what = next();
+    if (what == "start") {
+      std::string commandLine = "\"" + pelkorin_ + "\"";
+      STARTUPINFOA startup = {};
+      startup.cb = sizeof startup;
+      PROCESS_INFORMATION info = {};
+      if (!CreateProcessA(pelkorin_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return fail("cannot start " + pelkorin_);
+      CloseHandle(info.hThread);
+      return pelkorins_.push_back(info), true;
+    }
+    if (pelkorins_.empty()) return fail("no Pelkorin started");
+    if (what == "up") {  // the listener binds on its own thread, about when the window appears
+      const auto window = [&] {
+        for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "TrayMainWindow", "Hallvoxen"));) {
+          DWORD owner = 0;
+          if (GetWindowThreadProcessId(w, &owner) && owner == pelkorins_.back().dwProcessId) return true;
+        }
+        return false;
+      };
+      return expect(waitUntil(window, 10000ms), "no Pelkorin window") && (Sleep(300), true);
+    }
+    if (what == "exits") {
+      const HANDLE process = pelkorins_.back().hProcess;
+      DWORD code = 99;
+      if (WaitForSingleObject(process, static_cast<DWORD>(scaled(5000ms).count())) != WAIT_OBJECT_0 ||
+          !GetExitCodeProcess(process, &code))
+        return fail("Pelkorin is still running");
+      CloseHandle(process);
+      pelkorins_.pop_back();  // the one started before it is the latest again
+      return expect(std::to_string(code) == next(), "Pelkorin ended with exit code " + std::to_string(code));
+    }
+    if (what == "menu") {
+      const std::string key = next();
+      POINT icon{};
+      if (!waitUntil([&] { return trayIconCentre(icon); })) return fail("no tray icon to click");
+      rightClickAt(icon);
+      if (!waitUntil([] { return visiblePopupMenu() != nullptr; }, 3000ms)) return fail("no menu after a right click");
+      return pressKey(static_cast<WORD>(std::toupper(key[0]))), true;
+    }
+    return fail("unknown pelkorin command " + what);
   }
-  if (c == "send") return expect(sendDatagram(expand(rest(in))), "the datagram could not be sent");
   if (c == "tray") {
-    std::string name;
-    in >> name;
+    const std::string name = next();
     const TrayLook want = name == "absent" ? TrayLook::Absent : name == "contact" ? TrayLook::Contact : TrayLook::NoContact;
     const long long hold = number();
-    if (!waitUntil([&] { return lookAtTray() == want; }))
-      return fail(std::string("the tray shows ") + toString(lookAtTray()));
+    if (!waitUntil([&] { return lookAtTray() == want; })) return fail(std::string("the tray shows ") + toString(lookAtTray()));
     for (auto until = Clock::now() + std::chrono::milliseconds(hold); Clock::now() < until; Sleep(100))
       if (lookAtTray() != want) return fail(std::string("the tray turned to ") + toString(lookAtTray()));
     return true;
-  }
-  if (c == "answer") {
-    std::string which;
-    in >> which;
-    const std::string want = expand(rest(in));
-    const auto got = answerMessageBox(which == "about" ? "Pelkorin" : kErrorCaption, scaled(10000ms));
-    return expect(got && oneLine(*got) == want, "the box showed \"" + oneLine(got.value_or("(none)")) + "\"");
-  }
-
-  if (c == "closed") {
-    HWND d = dialog_;
-    return expect(waitUntil([&] { return !IsWindowVisible(d); }, std::chrono::milliseconds(1000)), "the dialog is open");
   }
   return fail("unknown command " + c);
 }
@@ -670,8 +571,7 @@ int runScript(const std::string& dll, const std::string& pelkorin, std::istream&
 }  // namespace
 
 int main(int argc, char** argv) {
-  WSADATA wsa;
-  WSAStartup(MAKEWORD(1, 1), &wsa);
+  const hv::WinsockSession winsock;
   std::string dll = binPath("Hallvoxen.dll"), pelkorin = binPath("Pelkorin.exe");
   Lines scripts;
   for (int i = 1; i < argc; ++i) {
