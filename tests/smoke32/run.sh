@@ -21,8 +21,9 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 deliverables=$(cd "${1:-$root/build/i686/bin}" && pwd)
 build=$root/build/i686-tests
 
-cmake -S "$root/tests/smoke32" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686-posix.cmake" >/dev/null
-cmake --build "$build" -j"$(nproc)" >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686-posix.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DHV_RIG32=ON >/dev/null
+cmake --build "$build" -j"$(nproc)" --target substitute_simulator standin_roger >/dev/null
 
 wine32_enable_i386
 trap wine32_session_stop EXIT
