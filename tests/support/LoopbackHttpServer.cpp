@@ -95,7 +95,7 @@ void LoopbackHttpServer::State::serve(SOCKET s) {
   }
 }
 
-LoopbackHttpServer::LoopbackHttpServer() : state_(std::make_shared<State>()) {
+LoopbackHttpServer::LoopbackHttpServer() : state_(std::make_unique<State>()) {
   sockaddr_in address = {};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -117,6 +117,8 @@ LoopbackHttpServer::LoopbackHttpServer() : state_(std::make_shared<State>()) {
     }
   });
 }
+
+LoopbackHttpServer::~LoopbackHttpServer() { stop(); }
 
 void LoopbackHttpServer::stop() {
   {

@@ -31,7 +31,7 @@ class LoopbackHttpServer {
  public:
   // Listening and ready to answer when the constructor returns.
   LoopbackHttpServer();
-  ~LoopbackHttpServer() { stop(); }
+  ~LoopbackHttpServer();  // stops it
   LoopbackHttpServer(const LoopbackHttpServer&) = delete;
   LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
@@ -48,10 +48,10 @@ class LoopbackHttpServer {
   // Stops listening and ends every connection. Safe to call twice.
   void stop();
 
-  struct State;  // shared with the server's threads
+  struct State;  // the server's threads use it until stop() has joined them
 
  private:
-  std::shared_ptr<State> state_;
+  std::unique_ptr<State> state_;
 };
 
 // A loopback port on which nothing listens: a connection to it is refused.
