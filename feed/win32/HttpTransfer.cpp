@@ -83,7 +83,7 @@ HINTERNET OpenUrl(Transfer& transfer, HINTERNET session) {
     Finish(transfer, false, kDownloadAbortedText);
     return nullptr;
   }
-  SetTimeouts(connection, transfer.timeoutMs);
+  SetTimeouts(connection);
 
   const char* acceptTypes[] = {"*/*", nullptr};  // as InternetOpenUrl asks
   HINTERNET request = HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, acceptTypes, flags,
@@ -96,7 +96,7 @@ HINTERNET OpenUrl(Transfer& transfer, HINTERNET session) {
     Fail(transfer, kDownloadAbortedText);
     return nullptr;
   }
-  SetTimeouts(request, transfer.timeoutMs);
+  SetTimeouts(request);
 
   if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
     Fail(transfer, ClientClosed(client) ? std::string(kDownloadAbortedText) : SystemErrorText(GetLastError()));
@@ -181,7 +181,8 @@ std::string SystemErrorText(DWORD code) {
 
 // The client's own time-outs. Set on the connection and the request too: not every
 // WinInet passes those of the Internet handle on.
-void SetTimeouts(HINTERNET handle, DWORD timeoutMs) {
+void SetTimeouts(HINTERNET handle) {
+  DWORD timeoutMs = kDownloadTimeoutMs;
   InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &timeoutMs, sizeof timeoutMs);
   InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &timeoutMs, sizeof timeoutMs);
   InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeoutMs, sizeof timeoutMs);

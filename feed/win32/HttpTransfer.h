@@ -23,7 +23,6 @@ struct Transfer {
   std::shared_ptr<DownloadClient> client;
   std::string url;
   DWORD flags = 0;
-  DWORD timeoutMs = kDownloadTimeoutMs;
   std::atomic<DWORD> thread{0};  // the thread that makes the calls; progress from others is not the transfer's
 
   // Written by the transfer thread before `done` is set, read by the waiting thread after.
@@ -47,7 +46,7 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR, DWORD code, LPVOID info, DWORD info
 std::string SystemErrorText(DWORD code);
 
 // The client's own time-outs, for the session and each connection and request.
-void SetTimeouts(HINTERNET handle, DWORD timeoutMs);
+void SetTimeouts(HINTERNET handle);
 
 // Runs the transfer's calls on the calling thread, with its progress reported to it,
 // until `done` is set.

@@ -47,7 +47,7 @@ bool StatusDownloader::Download(const std::string& url, std::string& result) {
       return false;
     }
     InternetSetStatusCallbackA(session, OnStatus);  // without it the client works all the same
-    SetTimeouts(session, timeoutMs);
+    SetTimeouts(session);
     client_ = std::make_shared<DownloadClient>();
     client_->session.reset(session);
   }
@@ -56,7 +56,6 @@ bool StatusDownloader::Download(const std::string& url, std::string& result) {
   transfer->client = client_;
   transfer->url = url;
   transfer->flags = INTERNET_FLAG_TRANSFER_BINARY | (reload ? INTERNET_FLAG_RELOAD : 0);
-  transfer->timeoutMs = timeoutMs;
   if (!transfer->ended) {
     SetStatus(SystemErrorText(GetLastError()));
     return false;
@@ -82,7 +81,7 @@ bool StatusDownloader::Download(const std::string& url, std::string& result) {
   bool finished;
   std::string text;
   {
-    const DWORD limitMs = static_cast<DWORD>(wholeDownloadLimit.count());
+    const DWORD limitMs = static_cast<DWORD>(kWholeDownloadLimit.count());
     const bool ended = WaitForSingleObject(transfer->ended.get(), limitMs) == WAIT_OBJECT_0;
     std::unique_lock<CriticalSection> lock(transfer->mutex);
     if (!ended) {

@@ -79,9 +79,6 @@ class StatusDownloader {
 
   // Ask the server for a fresh copy, bypassing every cache (every feed sets it).
   bool reload = false;
-  // Limits; tests shorten them, the feeds keep these values.
-  std::uint32_t timeoutMs = kDownloadTimeoutMs;
-  std::chrono::milliseconds wholeDownloadLimit = kWholeDownloadLimit;
 
  private:
   void SetStatus(const std::string& text);

@@ -24,7 +24,6 @@ struct LoopbackHttpServer::State {
   mutable std::condition_variable changed;
   std::map<std::string, std::string> files;
   std::map<std::string, HttpBehaviour> behaviours;
-  std::chrono::milliseconds tricklePause{1100};
   std::vector<HttpRequest> log;
   std::vector<std::thread> connections;
 
@@ -48,10 +47,9 @@ struct LoopbackHttpServer::State {
     }
     return true;
   }
-  // True when the server stopped within the time.
-  bool waitForStop(std::chrono::milliseconds within) const {
+  void waitForStop() const {
     std::unique_lock<std::mutex> lock(mutex);
-    return changed.wait_for(lock, within, [&] { return stopping.load(); });
+    changed.wait(lock, [&] { return stopping.load(); });
   }
   void serve(SOCKET s);
 };
@@ -78,16 +76,11 @@ void LoopbackHttpServer::State::serve(SOCKET s) {
   const HttpBehaviour behaviour = behaviours.count(request.path) ? behaviours[request.path] : HttpBehaviour::Serve;
   const bool haveFile = files.count(request.path) != 0;
   const std::string body = haveFile ? files[request.path] : "<html><body>404 Not Found</body></html>\r\n";
-  const std::chrono::milliseconds pause = tricklePause;
   lock.unlock();
   switch (behaviour) {
     case HttpBehaviour::Refuse: return;
-    case HttpBehaviour::Stall: waitForStop(std::chrono::hours(24)); return;
+    case HttpBehaviour::Stall: waitForStop(); return;
     case HttpBehaviour::Truncate: sendAll(s, responseHead("200 OK", body.size() + 1000) + body); return;
-    case HttpBehaviour::Trickle:
-      if (sendAll(s, responseHead("200 OK", body.size()) + body.substr(0, body.size() / 2)) && !waitForStop(pause))
-        sendAll(s, body.substr(body.size() / 2));
-      return;
     case HttpBehaviour::NoLength:
       sendAll(s, "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n" + body);
       return;
@@ -140,11 +133,6 @@ void LoopbackHttpServer::addFile(const std::string& path, std::string body) {
 void LoopbackHttpServer::setBehaviour(const std::string& path, HttpBehaviour behaviour) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->behaviours[path] = behaviour;
-}
-
-void LoopbackHttpServer::setTricklePause(std::chrono::milliseconds pause) {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->tricklePause = pause;
 }
 
 unsigned short LoopbackHttpServer::port() const { return state_->port; }

@@ -1,11 +1,10 @@
 // A small HTTP server on 127.0.0.1 for the tests and the demo: it serves canned files by
-// path and can fail on purpose, path by path (refuse, stall, truncate, trickle).
+// path and can fail on purpose, path by path (refuse, stall, truncate, no length).
 // It listens on a port the system picks; port() tells which. Every request is logged.
 // One thread accepts connections, each connection gets a thread of its own; stop() (or
 // the destructor) ends them all, stalled ones included.
 #pragma once
 
-#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +16,6 @@ enum class HttpBehaviour {
   Refuse,    // read the request, close the connection without an answer
   Stall,     // read the request, answer nothing until the server stops
   Truncate,  // announce 1000 bytes more than the body, send the body, close
-  Trickle,   // 200, the body's first half, a pause (trickle pause), then the rest
   NoLength,  // 200 and the body without a Content-Length: the body ends when the connection does
 };
 
@@ -37,7 +35,6 @@ class LoopbackHttpServer {
 
   void addFile(const std::string& path, std::string body);
   void setBehaviour(const std::string& path, HttpBehaviour behaviour);
-  void setTricklePause(std::chrono::milliseconds pause);
 
   unsigned short port() const;
   // "http://127.0.0.1:PORT" followed by the path.
