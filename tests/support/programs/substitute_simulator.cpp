@@ -31,7 +31,6 @@
 // usage: substitute_simulator [Hallvoxen.dll] [Pelkorin.exe] [SCRIPT...]   (no script:
 //   standard input; by default the module and Pelkorin of this build)
 #include <windows.h>
-#include <windows.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
