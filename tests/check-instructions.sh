@@ -8,9 +8,9 @@
 #   Pentium Pro; tzcnt runs as bsf on older CPUs, and GCC emits it only where both agree.
 # One exception: the rdrand/rdseed of libstdc++'s cpuid-guarded random_device helpers,
 # linked in behind every std::string exception and never run by the deliverables.
-# The linker appends data to .text (constructor lists from __CTOR_LIST__ on, exception
-# tables): decoding stops at that label, which must be there, and .text must be the only
-# code section.
+# The linker appends the constructor lists to .text, from __CTOR_LIST__ on (the exception
+# tables go to .rdata: cmake/ExceptionTablesInRdata.cmake): decoding stops at that label,
+# which must be there, and .text must be the only code section.
 # usage: check-instructions.sh OBJDUMP BINARY...
 set -euo pipefail
 objdump=$1; shift
