@@ -94,8 +94,6 @@ int threadsStartedBy(HMODULE module, DWORD (WINAPI* act)(HANDLE) = nullptr) {
   auto query = reinterpret_cast<QueryFn>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
   if (!query || !module) return -1;
-  auto base = reinterpret_cast<const BYTE*>(module);
-  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
   const HANDLE taken = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   const hv::ScopedKernelHandle snapshot(taken == INVALID_HANDLE_VALUE ? nullptr : taken);
   int count = 0;
@@ -104,9 +102,11 @@ int threadsStartedBy(HMODULE module, DWORD (WINAPI* act)(HANDLE) = nullptr) {
   for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
     hv::ScopedKernelHandle thread(entry.th32OwnerProcessID != GetCurrentProcessId() ? nullptr
         : OpenThread(THREAD_QUERY_INFORMATION | THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
-    const BYTE* start = nullptr;
+    const char* start = nullptr;
+    HMODULE owner = nullptr;
     if (thread && query(thread.get(), 9 /* ThreadQuerySetWin32StartAddress */, &start, sizeof start, nullptr) == 0 &&
-        start >= base && start < base + nt->OptionalHeader.SizeOfImage) {
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, start,
+                           &owner) && owner == module) {
       ++count;
       if (act) act(thread.get());
     }
