@@ -24,11 +24,11 @@
 #include <string>
 #include <vector>
 
-#include "demo/SampleNetworks.h"
 #include "records/portable/AtcStation.h"
 #include "records/portable/SimReading.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ModuleHost.h"
+#include "tests/support/SampleNetworks.h"
 #include "tests/support/SubstituteSimulator.h"
 #include "tests/support/WinTestSupport.h"
 #include "voice/portable/StationSelection.h"
@@ -364,9 +364,9 @@ int main(int argc, char** argv) {
   const auto begun = Clock::now();
 
   hvtest::LoopbackHttpServer http;
-  hvdemo::ServedNetworks served;
+  hvtest::ServedNetworks served;
   std::string error;
-  if (!hvdemo::serveSampleNetworks(http, samples, served, error)) {
+  if (!hvtest::serveSampleNetworks(http, samples, served, error)) {
     say("DEMO FAILED: %s\n", error.c_str());
     return 1;
   }

@@ -21,10 +21,10 @@
 #include <iostream>
 #include <string>
 
-#include "demo/SampleNetworks.h"
 #include "dialog/win32/SettingsDialogResources.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ModuleHost.h"
+#include "tests/support/SampleNetworks.h"
 #include "tests/support/SubstituteSimulator.h"
 #include "tests/support/WinTestSupport.h"
 
@@ -69,9 +69,9 @@ bool pose(hvtest::SubstituteSimulator& sim, const char* name) {
 
 int main() {
   hvtest::LoopbackHttpServer http;
-  hvdemo::ServedNetworks served;
+  hvtest::ServedNetworks served;
   std::string error;
-  if (!hvdemo::serveSampleNetworks(http, hvtest::windowsPath(std::string(HV_SOURCE_DIR) + "/samples/networks"), served,
+  if (!hvtest::serveSampleNetworks(http, hvtest::windowsPath(std::string(HV_SOURCE_DIR) + "/samples/networks"), served,
                                    error))
     return fail(error.c_str());
   const std::string refusedIvao =

@@ -13,6 +13,12 @@ declare -A may=(
   [dialog]="records common api voice"
   [module]="records common feed voice api dialog"
   [remote]="common"
+  # the programs and checks around them: nothing includes demo/ or tools/
+  [tools]="records feed voice dialog"
+  [fuzz]="records feed"
+  [bench]="records feed"
+  [tests]="records common feed voice api dialog module remote"
+  [demo]="records common feed voice api dialog module remote tests"
 )
 status=0
 for folder in "${!may[@]}"; do

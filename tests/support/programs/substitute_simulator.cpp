@@ -49,10 +49,10 @@
 
 #include "common/win32/ScopedWin.h"
 #include "common/win32/Winsock.h"
-#include "demo/SampleNetworks.h"
 #include "records/portable/AtcStation.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ModuleHost.h"
+#include "tests/support/SampleNetworks.h"
 #include "tests/support/StationRecords.h"
 #include "tests/support/SubstituteSimulator.h"
 #include "tests/support/TrayOnScreen.h"
@@ -193,9 +193,9 @@ bool Scenario::runCommand(const std::string& c, std::istringstream& in) {
     return sim_.setTableEntry(i, static_cast<std::uint32_t>(number())), true;
   }
   if (c == "serve") {
-    hvdemo::ServedNetworks served;
+    ServedNetworks served;
     std::string error;
-    if (!hvdemo::serveSampleNetworks(http_, windowsPath(HV_SOURCE_DIR "/samples/networks"), served, error))
+    if (!serveSampleNetworks(http_, windowsPath(HV_SOURCE_DIR "/samples/networks"), served, error))
       return fail(error);
     iniText_ += "[NETWORK]\r\nVatsimStatusUrl=" + served.vatsimStatusUrl + "\r\nIvaoStatusUrl=" + served.ivaoStatusUrl + "\r\n";
     return install().writeIni(iniText_), true;
