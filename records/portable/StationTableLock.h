@@ -11,8 +11,6 @@ class StationTableLock {
  public:
   void acquire();
   void release() { busy_.clear(std::memory_order_release); }
-  // Takes the lock if it is free at once; never waits.
-  bool tryAcquire() { return !busy_.test_and_set(std::memory_order_acquire); }
 
  private:
   std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
