@@ -54,11 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string value;
     HV_FUZZ_CHECK(!hv::FindKey(input, nullptr, "url0", value) || value.size() <= 511);
     HV_FUZZ_CHECK(!hv::FindKey(input, "!GENERAL", "CONNECTED CLIENTS", value) || value.find_first_of("\r\n") == npos);
-    for (std::size_t pos = 0; pos < size;) {
-      HV_FUZZ_CHECK(hv::GetField(input, pos, 2).find_first_of("\r\n:") == npos);
-      const std::size_t next = hv::NextLine(input, pos);
-      HV_FUZZ_CHECK(next > pos && next <= size);
-      pos = next;
+    for (hv::LineCursor cursor(input, 0); !cursor.AtEnd();) {
+      const char* line = cursor.Line();
+      HV_FUZZ_CHECK(hv::GetField(input, static_cast<std::size_t>(line - input.data()), 2).find_first_of("\r\n:") == npos);
+      cursor.Next();
+      HV_FUZZ_CHECK(cursor.Line() > line && cursor.Line() <= cursor.End());
     }
   }
   return 0;

@@ -5,13 +5,6 @@
 
 namespace hv {
 
-std::size_t NextLine(std::string_view text, std::size_t pos) {
-  if (pos >= text.size()) return text.size();
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  return static_cast<std::size_t>(PassLineEnd(FindLineEnd(begin + pos, end), end) - begin);
-}
-
 bool FindSection(std::string_view text, const char* header, std::size_t& linesStart) {
   const std::size_t headerLength = std::strlen(header);
   LineCursor cursor(text, 0);

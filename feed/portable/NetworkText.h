@@ -20,10 +20,6 @@ namespace hv {
 // A key's value is cut to this many characters.
 constexpr std::size_t kMaxKeyValue = 511;
 
-// Position of the first character of the line after the one holding `pos`, or
-// text.size() when there is none.
-std::size_t NextLine(std::string_view text, std::size_t pos);
-
 // Finds the first line that begins with `header` (the line may go on after it) and sets
 // `linesStart` to the line after it. False when no line begins with the header.
 bool FindSection(std::string_view text, const char* header, std::size_t& linesStart);

@@ -1,7 +1,5 @@
-// COM1 BCD, fixed-point positions and the hot-key entry, both ways.
+// COM1 BCD both ways, fixed-point positions and the hot-key entry.
 #include "module/portable/SimConversions.h"
-
-#include <cmath>
 
 namespace hv {
 
@@ -11,24 +9,11 @@ constexpr double kLatitudeWhole = 8.998425275576774e-6;        // 90 / 10001750
 constexpr double kLatitudeFraction = 2.0951091487837895e-15;   // 90 / 10001750 / 2^32
 constexpr double kLongitudeWhole = 8.381903171539307e-8;       // 360 / 2^32
 constexpr double kLongitudeFraction = 1.951563910473908e-17;   // 360 / 2^32 / 2^32
-constexpr double kTwo32 = 4294967296.0;
 
 std::int32_t wholePart(std::uint64_t value) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(value >> 32));
 }
 std::uint32_t fractionPart(std::uint64_t value) { return static_cast<std::uint32_t>(value); }
-
-// units as whole part and fraction of 2^32; the whole part wraps modulo 2^32.
-std::uint64_t fixedFromUnits(double units) {
-  double whole = std::floor(units);
-  double fraction = std::round((units - whole) * kTwo32);
-  if (fraction >= kTwo32) {
-    whole += 1.0;
-    fraction = 0.0;
-  }
-  auto hi = static_cast<std::uint32_t>(static_cast<std::int64_t>(whole));
-  return static_cast<std::uint64_t>(hi) << 32 | static_cast<std::uint32_t>(fraction);
-}
 
 }  // namespace
 
@@ -51,10 +36,6 @@ double latitudeFromFixed(std::uint64_t value) {
 double longitudeFromFixed(std::uint64_t value) {
   return wholePart(value) * kLongitudeWhole + fractionPart(value) * kLongitudeFraction;
 }
-
-std::uint64_t fixedFromLatitude(double degrees) { return fixedFromUnits(degrees * 10001750.0 / 90.0); }
-
-std::uint64_t fixedFromLongitude(double degrees) { return fixedFromUnits(degrees * kTwo32 / 360.0); }
 
 std::uint32_t hotKeyEntryValue(std::uint32_t keyCode, std::uint32_t modifier) {
   std::uint32_t low = modifier & 0xFF;

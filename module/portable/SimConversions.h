@@ -17,10 +17,6 @@ bool bcdFromFrequency(std::uint16_t frequency, std::uint16_t& bcd);
 // 90 degrees, longitude 2^32 units per full turn.
 double latitudeFromFixed(std::uint64_t value);
 double longitudeFromFixed(std::uint64_t value);
-// The reverse, for whatever plays the simulator. Longitudes wrap: 180 and -180 give
-// the same value.
-std::uint64_t fixedFromLatitude(double degrees);
-std::uint64_t fixedFromLongitude(double degrees);
 
 // The key-table entry for the hot key from FS2002.CFG ("code,modifier"): the key code
 // in byte 0 and in byte 1 the flag 1 for modifiers 8 and 11, else 2. "192,8" -> 0x000001C0.

@@ -161,11 +161,13 @@ std::string NameOf(const std::map<std::string, V>& names, V value) {
 
 // ---- the network files' parser (feed/)
 
-TABLE(next_line, 1) {
+TABLE(line_cursor, 1) {
   std::string lines;
-  for (std::size_t pos = 0, next; pos < row[0].size(); pos = next) {
-    lines += row[0].substr(pos, row[0].find_first_of("\r\n", pos) - pos) + "\n";
-    if ((next = NextLine(row[0], pos)) <= pos) return {"no next line after " + std::to_string(pos)};
+  for (LineCursor cursor(row[0], 0); !cursor.AtEnd();) {
+    const char* line = cursor.Line();
+    lines += std::string(line, cursor.LineEnd()) + "\n";
+    cursor.Next();
+    if (cursor.Line() <= line) return {"stuck after " + lines};
   }
   return {lines};
 }

@@ -1,6 +1,7 @@
 // The stand-in IPC server: its window, its offset space and counts of the batches it served.
 #include "tests/support/SubstituteSimulator.h"
 
+#include <cmath>
 #include <cstring>
 #include <set>
 #include <thread>
@@ -22,6 +23,17 @@ constexpr std::uint32_t kKeyTable = 0x3210;
 constexpr int kKeyTableEntries = 56;
 constexpr std::uint32_t kMenuRecordOffset = 0x2FE0;
 constexpr std::uint32_t kMenuRecordMax = 1 + 255 + 1;
+
+// Degrees in the simulator's 64-bit fixed point (see hv::latitudeFromFixed): units as a
+// whole part and a fraction of 2^32, the whole part wrapping modulo 2^32, so that the
+// longitudes 180 and -180 give the same value.
+std::uint64_t fixedFromUnits(double units) {
+  constexpr double kTwo32 = 4294967296.0;
+  double whole = std::floor(units), fraction = std::round((units - whole) * kTwo32);
+  if (fraction >= kTwo32) whole += 1.0, fraction = 0.0;
+  return std::uint64_t{static_cast<std::uint32_t>(static_cast<std::int64_t>(whole))} << 32 |
+         static_cast<std::uint32_t>(fraction);
+}
 
 std::uint32_t word(const std::uint8_t* at) {
   std::uint32_t v;
@@ -134,7 +146,7 @@ void SubstituteSimulator::setCom1(std::uint16_t frequency) {
 }
 
 void SubstituteSimulator::setPosition(double latitude, double longitude) {
-  setPositionFixed(hv::fixedFromLatitude(latitude), hv::fixedFromLongitude(longitude));
+  setPositionFixed(fixedFromUnits(latitude * 10001750.0 / 90.0), fixedFromUnits(longitude * 4294967296.0 / 360.0));
 }
 
 void SubstituteSimulator::setPositionFixed(std::uint64_t latitude, std::uint64_t longitude) {
