@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     HV_FUZZ_CHECK(!hv::FindKey(input, "!GENERAL", "CONNECTED CLIENTS", value) || value.find_first_of("\r\n") == npos);
     for (hv::LineCursor cursor(input, 0); !cursor.AtEnd();) {
       const char* line = cursor.Line();
-      HV_FUZZ_CHECK(hv::GetField(input, static_cast<std::size_t>(line - input.data()), 2).find_first_of("\r\n:") == npos);
+      HV_FUZZ_CHECK(hv::GetField(input, static_cast<std::size_t>(line - hv::TextBytes(input)), 2).find_first_of("\r\n:") == npos);
       cursor.Next();
       HV_FUZZ_CHECK(cursor.Line() > line && cursor.Line() <= cursor.End());
     }
